@@ -1,0 +1,3 @@
+#include "app/Application.h"
+
+int runApplication(int, char**) { return 0; }

@@ -1,0 +1,1 @@
+// Post-scan output: file naming, thumbnails, printing.

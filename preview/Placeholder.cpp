@@ -1,0 +1,1 @@
+// Preview pane: page sizes, rulers, frame.

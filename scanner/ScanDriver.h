@@ -1,0 +1,7 @@
+#pragma once
+
+// Placeholder: the driver interface behind the scanner control.
+class ScanDriver {
+ public:
+  virtual ~ScanDriver() = default;
+};

@@ -1,0 +1,104 @@
+#pragma once
+
+// The scanner control: the one object through which the program drives a
+// scanner. The main window sets its properties, calls its methods and handles
+// its two events, all on the UI thread. Blocking device work runs on the
+// control's own worker thread; OnProgress and OnPostScan are always raised on
+// the thread that created the control, in order.
+//
+// Behind the control sits a ScanDriver: SANE for real devices, or the scripted
+// driver that tests use.
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class ScanDriver;
+
+// Dispatch ids of the control's properties, as the program refers to them.
+namespace vstwain {
+enum DispId : int {
+  DISPID_disableAfterAcquire = 11,
+  DISPID_showUI = 12,
+  DISPID_sourceCount = 14,
+  DISPID_sourceIndex = 15,
+  DISPID_imageCount = 17,
+  DISPID_errorCode = 18,
+  DISPID_errorString = 19,
+  DISPID_xferCount = 24,
+  DISPID_feederPresent = 25,
+  DISPID_feederEnabled = 26,
+  DISPID_feederLoaded = 27,
+  DISPID_autoFeed = 28,
+  DISPID_resolution = 34,
+  DISPID_unitOfMeasure = 36,
+  DISPID_pixelType = 38,
+  DISPID_pageSize = 44,
+  DISPID_xferPending = 62,
+  DISPID_duplexEnabled = 65,
+  DISPID_transferMode = 105,
+  DISPID_showIndicators = 117,
+};
+}  // namespace vstwain
+
+class TVintaSoftTwain : public QObject {
+  Q_OBJECT
+
+ public:
+  // Takes ownership of the driver.
+  explicit TVintaSoftTwain(std::unique_ptr<ScanDriver> driver, QObject* parent = nullptr);
+  ~TVintaSoftTwain() override;
+
+  ScanDriver* driver() const;
+
+  // Methods. Each returns a long as the program's callers expect; only
+  // StartDevice's result is looked at (non-zero: the sources can be listed).
+  long StartDevice();
+  QString GetSourceProductName(int index);
+  long OpenDataSource();
+  long Acquire();
+  long SetImageLayout(float left, float top, float right, float bottom);
+  long SaveImage(int index, const QString& path);
+  long IsBlankImage(int index, float maxNoiseLevel, float& currentNoiseLevel);
+  long GetImageWidth(int index);
+  long GetImageHeight(int index);
+  long StopDevice();
+
+  // Properties (W written, R read by the program).
+  void setDisableAfterAcquire(int value);   // 11 W
+  void setShowUI(int value);                // 12 W
+  void setShowIndicators(int value);        // 117 W
+  void setTransferMode(int value);          // 105 W
+  int sourceCount() const;                  // 14 R
+  int sourceIndex() const;                  // 15 R
+  void setSourceIndex(int value);           // 15 W
+  void setUnitOfMeasure(int value);         // 36 W
+  void setPixelType(int value);             // 38 W
+  int resolution() const;                   // 34 R: the value in force
+  void setResolution(int value);            // 34 W
+  void setPageSize(int value);              // 44 W
+  int feederPresent() const;                // 25 R
+  void setFeederEnabled(int value);         // 26 W
+  void setDuplexEnabled(int value);         // 65 W
+  int feederLoaded() const;                 // 27 R
+  void setXferCount(int value);             // 24 W
+  void setAutoFeed(int value);              // 28 W
+  int imageCount() const;                   // 17 R
+  int errorCode() const;                    // 18 R
+  QString errorString() const;              // 19 R
+  int xferPending() const;                  // 62 R
+
+ signals:
+  // flag 0: a new page is buffered as the newest image. Otherwise no page
+  // came, and errorCode/errorString tell why.
+  void OnPostScan(int flag);
+  // action: 0 despeckling, 1 deskewing, 2 rotating, 3 border detection,
+  // 4 image transfer. A handler that wants the acquisition stopped writes 1
+  // through interrupt_ while canInterrupt is 1.
+  void OnProgress(int action, int percentComplete, int canInterrupt, int* interrupt_);
+
+ private:
+  class Private;
+  std::unique_ptr<Private> d;
+};
