@@ -1,0 +1,579 @@
+#include "main/Unitmain.h"
+
+#include "about/Unitabout.h"
+#include "imagelist/Unitpreview.h"
+#include "platform/ErrorGuard.h"
+#include "platform/FolderDialog.h"
+#include "platform/MessageBox.h"
+#include "scanner/ScanDriver.h"
+#include "scanner/VSTWAINLib_OCX.h"
+#include "settings/Unitsettings.h"
+#include "status/ProgressText.h"
+#include "status/StatusBar.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QStandardPaths>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QStringList kModeItems{QStringLiteral("Black & White"), QStringLiteral("Gray"),
+                             QStringLiteral("Color")};
+const QStringList kResolutionItems{
+    QStringLiteral("75"),  QStringLiteral("100"), QStringLiteral("150"), QStringLiteral("200"),
+    QStringLiteral("300"), QStringLiteral("400"), QStringLiteral("600"), QStringLiteral("800"),
+    QStringLiteral("1200"), QStringLiteral("2400")};
+const QStringList kFormatItems{QStringLiteral("BMP (Windows Bitmap)"), QStringLiteral("JPG (JPEG)"),
+                               QStringLiteral("TIFF (Tag Image File Format)")};
+// The page-size list; the preview pane's table holds the sizes behind it.
+const QStringList kSizeItems{
+    QStringLiteral("Custom"),        QStringLiteral("A4 Letter, A4 "), QStringLiteral("B5 Letter, JIS B5 "),
+    QStringLiteral("US Letter "),    QStringLiteral("US Legal "),      QStringLiteral("A5 "),
+    QStringLiteral("B4, ISO B4 "),   QStringLiteral("B6, ISO B6 "),    QStringLiteral("US Ledger "),
+    QStringLiteral("US Executive "), QStringLiteral("A3 "),            QStringLiteral("B3, ISO B3 "),
+    QStringLiteral("A6 "),           QStringLiteral("C4 "),            QStringLiteral("C5"),
+    QStringLiteral("C6")};
+
+// The codes after the parameter steps with which a scan or copy still starts:
+// the control's two warnings.
+constexpr int kWarningUnsupportedSetting = 39;
+constexpr int kWarningAreaReduced = 45;
+
+QComboBox* makeList(QWidget* parent, const char* name, const QStringList& items, int selected) {
+  auto* combo = new QComboBox(parent);
+  combo->setObjectName(QString::fromLatin1(name));
+  combo->addItems(items);
+  combo->setCurrentIndex(selected);
+  return combo;
+}
+
+}  // namespace
+
+template <typename Handler>
+auto Tfrm_Main::guard(Handler handler) {
+  return [this, handler](auto&&...) { platform::guarded(this, handler); };
+}
+
+Tfrm_Main::Tfrm_Main(std::unique_ptr<ScanDriver> driver, QWidget* parent) : QMainWindow(parent) {
+  setObjectName(QStringLiteral("frm_Main"));
+  setWindowTitle(QStringLiteral("Brevalto Pro"));
+  QFont font(QStringLiteral("Tahoma"));
+  font.setPixelSize(11);
+  setFont(font);
+
+  VintaSoftTwain = new TVintaSoftTwain(std::move(driver), this);
+  VintaSoftTwain->setObjectName(QStringLiteral("VintaSoftTwain"));
+  connect(VintaSoftTwain, &TVintaSoftTwain::OnPostScan, this,
+          [this](int flag) { platform::guarded(this, [&] { VintaSoftTwainPostScan(flag); }); });
+  connect(VintaSoftTwain, &TVintaSoftTwain::OnProgress, this,
+          [this](int action, int percent, int canInterrupt, int* interrupt_) {
+            platform::guarded(this, [&] { VintaSoftTwainProgress(action, percent, canInterrupt, interrupt_); });
+          });
+
+  buildMenus();
+
+  auto* central = new QWidget(this);
+  central->setObjectName(QStringLiteral("central"));
+  auto* columns = new QHBoxLayout(central);
+  columns->setContentsMargins(0, 0, 0, 0);
+  columns->setSpacing(0);
+  setCentralWidget(central);
+  buildLeftPanel();
+  buildMiddlePanel();
+  buildRightPanel();
+  columns->addWidget(pnl_Left);
+  columns->addWidget(pnl_Preview);
+  columns->addWidget(pnl_Right, 1);
+
+  sb_Main = new StatusBar(this);
+  setStatusBar(nullptr);
+  // The status bar is our own widget docked along the bottom edge.
+  auto* bottom = new QToolBar(this);
+  bottom->setObjectName(QStringLiteral("sb_MainDock"));
+  bottom->setMovable(false);
+  bottom->setFloatable(false);
+  bottom->setContentsMargins(0, 0, 0, 0);
+  bottom->addWidget(sb_Main);
+  sb_Main->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  addToolBar(Qt::BottomToolBarArea, bottom);
+
+  // The designed client area; on the designed frame the outer minimum is
+  // 790 x 570.
+  setMinimumSize(790, 552);
+  resize(790, 552);
+}
+
+Tfrm_Main::~Tfrm_Main() = default;
+
+void Tfrm_Main::setWindows(Tfrm_About* about, Tfrm_Settings* settings, Tfrm_Preview* preview) {
+  frm_About = about;
+  frm_Settings = settings;
+  frm_Preview = preview;
+  if (frm_Settings) {
+    connect(frm_Settings, &Tfrm_Settings::preferencesApplied, this, [this](int units, bool skip) {
+      DisplayUnits = units;
+      SkipBlankPages = skip;
+    });
+  }
+}
+
+QString Tfrm_Main::StatusText() const { return sb_Main->statusText(); }
+bool Tfrm_Main::StatusIsError() const { return sb_Main->statusIsError(); }
+
+void Tfrm_Main::buildMenus() {
+  auto makeAction = [this](const char* name, const QString& caption) {
+    auto* action = new QAction(caption, this);
+    action->setObjectName(QString::fromLatin1(name));
+    return action;
+  };
+  Action2 = makeAction("Action2", QStringLiteral("P&review"));
+  BrowseForFolder1 = makeAction("BrowseForFolder1", QStringLiteral("&Select destination folder..."));
+  Action1 = makeAction("Action1", QStringLiteral("Sca&n"));
+  Action3 = makeAction("Action3", QStringLiteral("Cop&y to printer"));
+  FilePrintSetup1 = makeAction("FilePrintSetup1", QStringLiteral("Print Set&up..."));
+  FilePrintSetup1->setToolTip(QStringLiteral("Print Setup"));
+  FilePrintSetup1->setStatusTip(QStringLiteral("Print Setup"));
+  ActionCancel = makeAction("ActionCancel", QStringLiteral("&Cancel scan"));
+  ActionCancel->setShortcut(QKeySequence(Qt::Key_Escape));
+  ActionCancel->setShortcutContext(Qt::WindowShortcut);
+  FileExit1 = makeAction("FileExit1", QStringLiteral("E&xit"));
+  FileExit1->setToolTip(QStringLiteral("Exit"));
+  FileExit1->setStatusTip(QStringLiteral("Quits the application"));
+  Action4 = makeAction("Action4", QStringLiteral("&Preferences..."));
+  Action5 = makeAction("Action5", QStringLiteral("&Brevalto homepage"));
+  Action8 = makeAction("Action8", QStringLiteral("Ab&out..."));
+
+  menuFile = menuBar()->addMenu(QStringLiteral("&File"));
+  menuFile->setObjectName(QStringLiteral("menuFile"));
+  menuFile->addAction(Action2);
+  menuFile->addSeparator();
+  menuFile->addAction(BrowseForFolder1);
+  menuFile->addAction(Action1);
+  menuFile->addSeparator();
+  menuFile->addAction(Action3);
+  menuFile->addAction(FilePrintSetup1);
+  menuFile->addAction(ActionCancel);
+  menuFile->addSeparator();
+  menuFile->addAction(FileExit1);
+  menuSettings = menuBar()->addMenu(QStringLiteral("&Settings"));
+  menuSettings->setObjectName(QStringLiteral("menuSettings"));
+  menuSettings->addAction(Action4);
+  menuHelp = menuBar()->addMenu(QStringLiteral("&Help"));
+  menuHelp->setObjectName(QStringLiteral("menuHelp"));
+  menuHelp->addAction(Action5);
+  menuHelp->addSeparator();
+  menuHelp->addAction(Action8);
+
+  connect(Action2, &QAction::triggered, this, guard([this] { ToolButtonPreviewClick(); }));
+  connect(BrowseForFolder1, &QAction::triggered, this, guard([this] {
+            const auto folder = platform::chooseFolder(this, QStringLiteral("Select destination folder..."),
+                                                       edt_Destination->text());
+            if (folder) BrowseForFolder1Accept(*folder);
+          }));
+  connect(Action1, &QAction::triggered, this, guard([this] { Scan1Click(); }));
+  connect(Action3, &QAction::triggered, this, guard([this] { Copy1Click(); }));
+  connect(ActionCancel, &QAction::triggered, this, guard([this] { ActionCancelExecute(); }));
+  connect(FileExit1, &QAction::triggered, this, guard([this] { close(); }));
+  connect(Action4, &QAction::triggered, this, guard([this] { Action4Execute(); }));
+  connect(Action5, &QAction::triggered, this, guard([this] { Action5Execute(); }));
+  connect(Action8, &QAction::triggered, this, guard([this] { Action8Execute(); }));
+}
+
+void Tfrm_Main::buildLeftPanel() {
+  pnl_Left = new QWidget(this);
+  pnl_Left->setObjectName(QStringLiteral("pnl_Left"));
+  pnl_Left->setFixedWidth(253);
+  auto* column = new QVBoxLayout(pnl_Left);
+  column->setContentsMargins(4, 4, 4, 4);
+
+  gb_Source = new QGroupBox(QStringLiteral("Source"), pnl_Left);
+  gb_Source->setObjectName(QStringLiteral("gb_Source"));
+  auto* sourceLayout = new QVBoxLayout(gb_Source);
+  cmb_Sources = new QComboBox(gb_Source);
+  cmb_Sources->setObjectName(QStringLiteral("cmb_Sources"));
+  cb_ADF = new QCheckBox(QStringLiteral("Autofeeder"), gb_Source);
+  cb_ADF->setObjectName(QStringLiteral("cb_ADF"));
+  cb_Duplex = new QCheckBox(QStringLiteral("Duplex"), gb_Source);
+  cb_Duplex->setObjectName(QStringLiteral("cb_Duplex"));
+  cb_Duplex->setEnabled(false);
+  auto* feederRow = new QHBoxLayout;
+  feederRow->addWidget(cb_ADF);
+  feederRow->addWidget(cb_Duplex);
+  sourceLayout->addWidget(cmb_Sources);
+  sourceLayout->addLayout(feederRow);
+  // "activated" is the user's pick; selections set from code don't run it.
+  connect(cmb_Sources, &QComboBox::activated, this, guard([this] { cmb_SourcesChange(); }));
+  // Runs whenever the state changes, also when it is set from code.
+  connect(cb_ADF, &QCheckBox::toggled, this, guard([this] { cb_ADFClick(); }));
+
+  gb_Params = new QGroupBox(QStringLiteral("Image settings"), pnl_Left);
+  gb_Params->setObjectName(QStringLiteral("gb_Params"));
+  auto* params = new QFormLayout(gb_Params);
+  cmb_Mode = makeList(gb_Params, "cmb_Mode", kModeItems, 2);
+  cmb_Resolution = makeList(gb_Params, "cmb_Resolution", kResolutionItems, 4);
+  cmb_Size = makeList(gb_Params, "cmb_Size", kSizeItems, 1);
+  params->addRow(QStringLiteral("Mode:"), cmb_Mode);
+  params->addRow(QStringLiteral("Resolution:"), cmb_Resolution);
+  params->addRow(QStringLiteral("Size:"), cmb_Size);
+
+  gb_FileSettings = new QGroupBox(QStringLiteral("File settings"), pnl_Left);
+  gb_FileSettings->setObjectName(QStringLiteral("gb_FileSettings"));
+  auto* files = new QFormLayout(gb_FileSettings);
+  edt_FileName = new QLineEdit(QStringLiteral("Brevalto"), gb_FileSettings);
+  edt_FileName->setObjectName(QStringLiteral("edt_FileName"));
+  cmb_Format = makeList(gb_FileSettings, "cmb_Format", kFormatItems, 0);
+  edt_Destination = new QLineEdit(QStandardPaths::writableLocation(QStandardPaths::PicturesLocation),
+                                  gb_FileSettings);
+  edt_Destination->setObjectName(QStringLiteral("edt_Destination"));
+  edt_DestinationButton =
+      edt_Destination->addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
+  edt_DestinationButton->setObjectName(QStringLiteral("edt_DestinationButton"));
+  edt_DestinationButton->setToolTip(QStringLiteral("Select destination folder..."));
+  connect(edt_DestinationButton, &QAction::triggered, this, guard([this] { edt_DestinationClick(); }));
+  files->addRow(QStringLiteral("File name:"), edt_FileName);
+  files->addRow(QStringLiteral("File format:"), cmb_Format);
+  files->addRow(QStringLiteral("Destination:"), edt_Destination);
+
+  Panel1 = new QWidget(pnl_Left);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  auto* panelLayout = new QHBoxLayout(Panel1);
+  panelLayout->setContentsMargins(0, 0, 0, 0);
+  ToolBar_Main = new QToolBar(Panel1);
+  ToolBar_Main->setObjectName(QStringLiteral("ToolBar_Main"));
+  ToolBar_Main->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  panelLayout->addWidget(ToolBar_Main);
+
+  ToolButtonPreview = new QToolButton(ToolBar_Main);
+  ToolButtonPreview->setObjectName(QStringLiteral("ToolButtonPreview"));
+  ToolButtonPreview->setText(QStringLiteral("Preview   "));
+  ToolButtonPreview->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+  ToolButtonPreview->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  ToolButtonPreview->setFixedSize(80, 30);
+  connect(ToolButtonPreview, &QToolButton::clicked, this, guard([this] { ToolButtonPreviewClick(); }));
+
+  PopupMenu_ScanCopy = new QMenu(this);
+  PopupMenu_ScanCopy->setObjectName(QStringLiteral("PopupMenu_ScanCopy"));
+  Scan1 = PopupMenu_ScanCopy->addAction(style()->standardIcon(QStyle::SP_ArrowDown), QStringLiteral("Scan"));
+  Scan1->setObjectName(QStringLiteral("Scan1"));
+  Copy1 = PopupMenu_ScanCopy->addAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Copy"));
+  Copy1->setObjectName(QStringLiteral("Copy1"));
+  connect(Scan1, &QAction::triggered, this, guard([this] { Scan1Click(); }));
+  connect(Copy1, &QAction::triggered, this, guard([this] { Copy1Click(); }));
+
+  ToolButtonScan = new QToolButton(ToolBar_Main);
+  ToolButtonScan->setObjectName(QStringLiteral("ToolButtonScan"));
+  ToolButtonScan->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  ToolButtonScan->setPopupMode(QToolButton::MenuButtonPopup);
+  ToolButtonScan->setMenu(PopupMenu_ScanCopy);
+  ToolButtonScan->setFixedSize(80, 30);
+  connect(ToolButtonScan, &QToolButton::clicked, this, guard([this] { ToolButtonScanClick(); }));
+  linkScanButton(Scan1);
+
+  ToolBar_Main->addWidget(ToolButtonPreview);
+  ToolBar_Main->addWidget(ToolButtonScan);
+
+  column->addWidget(gb_Source);
+  column->addWidget(gb_Params);
+  column->addWidget(gb_FileSettings);
+  column->addWidget(Panel1);
+  column->addStretch(1);
+}
+
+void Tfrm_Main::buildMiddlePanel() {
+  pnl_Preview = new QWidget(this);
+  pnl_Preview->setObjectName(QStringLiteral("pnl_Preview"));
+  pnl_Preview->setFixedWidth(344);
+  auto* layout = new QVBoxLayout(pnl_Preview);
+  layout->setContentsMargins(4, 4, 4, 4);
+  gb_Preview = new QGroupBox(QStringLiteral("Preview"), pnl_Preview);
+  gb_Preview->setObjectName(QStringLiteral("gb_Preview"));
+  gb_Preview->setMinimumSize(210, 300);
+  layout->addWidget(gb_Preview);
+  layout->addStretch(1);
+}
+
+void Tfrm_Main::buildRightPanel() {
+  pnl_Right = new QWidget(this);
+  pnl_Right->setObjectName(QStringLiteral("pnl_Right"));
+}
+
+void Tfrm_Main::linkScanButton(QAction* item) {
+  scanButtonItem_ = item;
+  ToolButtonScan->setText(item->text());
+  ToolButtonScan->setIcon(item->icon());
+  ToolButtonScan->setToolTip(item->toolTip());
+  ToolButtonScan->setVisible(item->isVisible());
+  ToolButtonScan->setEnabled(item->isEnabled());
+  ToolButtonScan->setCheckable(item->isCheckable());
+  ToolButtonScan->setChecked(item->isChecked());
+}
+
+// ---------------------------------------------------------------------------
+// Lifecycle
+
+void Tfrm_Main::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  platform::guarded(this, [this] { FormShow(); });
+}
+
+void Tfrm_Main::closeEvent(QCloseEvent* event) {
+  platform::guarded(this, [this] { FormClose(); });
+  event->accept();
+}
+
+void Tfrm_Main::keyPressEvent(QKeyEvent* event) { QMainWindow::keyPressEvent(event); }
+
+void Tfrm_Main::FormShow() {
+  PreviewScale = 20.78f;
+  fillSourceList();
+  LoadSettings();
+  DrawRulers(20.78);
+  SetStatus(QStringLiteral("Ready"), false);
+}
+
+void Tfrm_Main::fillSourceList() {
+  if (VintaSoftTwain->StartDevice() == 0) return;
+  cmb_Sources->clear();
+  for (int i = 0; i < VintaSoftTwain->sourceCount(); ++i)
+    cmb_Sources->addItem(VintaSoftTwain->GetSourceProductName(i), i);
+  cmb_Sources->setCurrentIndex(VintaSoftTwain->sourceIndex());
+}
+
+void Tfrm_Main::FormClose() { SaveSettings(); }
+
+void Tfrm_Main::Action4Execute() {
+  if (frm_Settings) frm_Settings->exec();
+}
+
+void Tfrm_Main::Action8Execute() {
+  if (frm_About) frm_About->exec();
+}
+
+void Tfrm_Main::Action5Execute() {}
+
+void Tfrm_Main::LoadSettings() {}
+void Tfrm_Main::SaveSettings() {}
+void Tfrm_Main::LoadPreviewImage(const QString&) {}
+void Tfrm_Main::DrawRulers(double) {}
+void Tfrm_Main::PreparePrinter() {}
+Tfrm_Main::AreaRect Tfrm_Main::previewAreaLocation() const { return {0, 0, 279, 422}; }
+
+// ---------------------------------------------------------------------------
+// Status
+
+void Tfrm_Main::SetStatus(const QString& text, bool isError) { sb_Main->setStatus(text, isError); }
+
+void Tfrm_Main::VintaSoftTwainProgress(int action, int percentComplete, int canInterrupt, int* interrupt_) {
+  if (const auto text = progressStageText(action, JobKind)) SetStatus(*text, false);
+  sb_Main->progressBar()->setValue(percentComplete);
+  if (AbortPending && canInterrupt == 1) {
+    AbortPending = false;
+    if (interrupt_) *interrupt_ = 1;
+    SetStatus(QStringLiteral("Operation aborted"), false);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Source group
+
+void Tfrm_Main::cmb_SourcesChange() { VintaSoftTwain->setSourceIndex(cmb_Sources->currentIndex()); }
+
+void Tfrm_Main::cb_ADFClick() {
+  cb_Duplex->setEnabled(cb_ADF->isChecked());
+  if (!cb_ADF->isChecked()) cb_Duplex->setChecked(false);
+}
+
+// ---------------------------------------------------------------------------
+// Jobs
+
+void Tfrm_Main::enableJobButtons() {
+  ToolButtonPreview->setEnabled(true);
+  ToolButtonScan->setEnabled(true);
+}
+
+void Tfrm_Main::disableJobButtons(bool scanFirst) {
+  if (scanFirst) {
+    ToolButtonScan->setEnabled(false);
+    ToolButtonPreview->setEnabled(false);
+  } else {
+    ToolButtonPreview->setEnabled(false);
+    ToolButtonScan->setEnabled(false);
+  }
+}
+
+bool Tfrm_Main::acceptsJobError(int code) const {
+  return code <= 0 || code == kWarningAreaReduced || code == kWarningUnsupportedSetting;
+}
+
+void Tfrm_Main::openChosenSource() {
+  VintaSoftTwain->setSourceIndex(cmb_Sources->currentIndex());
+  VintaSoftTwain->StartDevice();
+  VintaSoftTwain->setSourceIndex(cmb_Sources->currentIndex());
+  VintaSoftTwain->OpenDataSource();
+  VintaSoftTwain->setTransferMode(1);
+  VintaSoftTwain->setSourceIndex(cmb_Sources->currentIndex());
+}
+
+void Tfrm_Main::setFixedOptions() {
+  VintaSoftTwain->setShowUI(0);
+  VintaSoftTwain->setShowIndicators(0);
+  VintaSoftTwain->setDisableAfterAcquire(1);
+  VintaSoftTwain->setUnitOfMeasure(0);
+}
+
+bool Tfrm_Main::setUpFeeder() {
+  if (VintaSoftTwain->feederPresent() == 1 && cb_ADF->isChecked()) {
+    UseFeeder = true;
+    VintaSoftTwain->setFeederEnabled(1);
+    VintaSoftTwain->setDuplexEnabled(cb_Duplex->isChecked() ? 1 : 0);
+    if (VintaSoftTwain->feederLoaded() == 0) return false;
+    VintaSoftTwain->setXferCount(-1);
+    VintaSoftTwain->setAutoFeed(1);
+  } else {
+    UseFeeder = false;
+  }
+  return true;
+}
+
+void Tfrm_Main::ToolButtonPreviewClick() {
+  JobKind = jkPreview;
+  AbortPending = false;
+  SetStatus(QStringLiteral("Image preview ... "), false);
+  disableJobButtons(false);
+  openChosenSource();
+  setFixedOptions();
+  VintaSoftTwain->setPixelType(2);
+  VintaSoftTwain->setResolution(100);
+  CurrentResolution = VintaSoftTwain->resolution();
+  if (VintaSoftTwain->errorCode() != 0) {
+    SetStatus(VintaSoftTwain->errorString(), true);
+    enableJobButtons();
+    return;
+  }
+  VintaSoftTwain->Acquire();
+}
+
+void Tfrm_Main::Scan1Click() {
+  linkScanButton(Scan1);
+  StartScan();
+}
+
+void Tfrm_Main::Copy1Click() {
+  linkScanButton(Copy1);
+  StartCopy();
+}
+
+void Tfrm_Main::ToolButtonScanClick() {
+  if (scanButtonItem_ == Scan1)
+    Scan1Click();
+  else
+    Copy1Click();
+}
+
+bool Tfrm_Main::destinationReady() {
+  // The names are built from the trimmed text, so the check looks there too.
+  const QString folder = edt_Destination->text().trimmed();
+  if (!folder.isEmpty() && QFileInfo(folder).isDir()) return true;
+  const auto answer = platform::showMessage(
+      this, QStringLiteral("Selected directory doesn't exists. \nWhould you like to create it?"),
+      QStringLiteral("Destination directory"), platform::MessageIcon::Question,
+      platform::MessageButtons::YesNo);
+  if (answer != platform::MessageAnswer::Yes) return false;
+  if (folder.isEmpty() || !QDir().mkdir(folder)) {
+    platform::showMessage(this, QStringLiteral("It is impossible to create directory"),
+                          QStringLiteral("Destination directory"), platform::MessageIcon::Warning,
+                          platform::MessageButtons::Ok);
+    return false;
+  }
+  return true;
+}
+
+void Tfrm_Main::StartScan() {
+  if (!destinationReady()) return;
+  JobKind = jkScan;
+  AbortPending = false;
+  SetStatus(QStringLiteral("Scanning ... "), false);
+  disableJobButtons(true);
+  openChosenSource();
+  setFixedOptions();
+  VintaSoftTwain->setPixelType(cmb_Mode->currentIndex());
+  VintaSoftTwain->setResolution(cmb_Resolution->currentText().toInt());
+  CurrentResolution = VintaSoftTwain->resolution();
+  VintaSoftTwain->setPageSize(cmb_Size->currentIndex());
+  if (cmb_Size->currentIndex() == 0) {
+    const float s = PreviewScale;
+    const auto area = previewAreaLocation();
+    VintaSoftTwain->SetImageLayout(area.left / s, area.top / s, area.right / s, area.bottom / s);
+  }
+  if (!setUpFeeder()) {
+    SetStatus(QStringLiteral("There are no documents loaded in the feeder"), true);
+    enableJobButtons();
+    return;
+  }
+  if (acceptsJobError(VintaSoftTwain->errorCode())) {
+    VintaSoftTwain->Acquire();
+  } else {
+    SetStatus(VintaSoftTwain->errorString(), true);
+    enableJobButtons();
+  }
+}
+
+void Tfrm_Main::StartCopy() {
+  JobKind = jkCopy;
+  AbortPending = false;
+  SetStatus(QStringLiteral("Copying ... "), false);
+  disableJobButtons(true);
+  openChosenSource();
+  setFixedOptions();
+  VintaSoftTwain->setPixelType(cmb_Mode->currentIndex());
+  PreparePrinter();
+  VintaSoftTwain->setResolution(cmb_Resolution->currentText().toInt());
+  CurrentResolution = VintaSoftTwain->resolution();
+  VintaSoftTwain->setPageSize(cmb_Size->currentIndex());
+  if (!setUpFeeder()) {
+    SetStatus(QStringLiteral("There are no documents loaded in the feeder"), true);
+    enableJobButtons();
+    return;
+  }
+  if (acceptsJobError(VintaSoftTwain->errorCode())) {
+    VintaSoftTwain->Acquire();
+  } else {
+    SetStatus(VintaSoftTwain->errorString(), true);
+    enableJobButtons();
+  }
+}
+
+void Tfrm_Main::BrowseForFolder1Accept(const QString& folder) { edt_Destination->setText(folder); }
+
+void Tfrm_Main::edt_DestinationClick() {
+  const auto folder = platform::chooseFolder(nullptr, QStringLiteral("Select destination folder..."),
+                                             edt_Destination->text());
+  if (folder && !folder->isEmpty()) edt_Destination->setText(*folder);
+}
+
+void Tfrm_Main::ActionCancelExecute() {
+  if (ToolButtonScan->isEnabled() && ToolButtonPreview->isEnabled()) return;  // no job running
+  AbortPending = true;
+}
+
+void Tfrm_Main::VintaSoftTwainPostScan(int) {}
