@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build and the tests need (when missing),
+# then configures and builds into ./build. Safe to run again.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+cd "$here"
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  qt6-base-dev qt6-base-dev-tools libgl-dev libegl-dev libxkbcommon-dev
+  libsane-dev libsane1 sane-utils
+  libtiff-dev libtiff-tools libjpeg-dev libjpeg-turbo-progs
+  libgtest-dev googletest
+  file xvfb xauth xdotool x11-apps locales
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The tests name pages in a few regional formats.
+if command -v locale-gen >/dev/null && ! locale -a 2>/dev/null | grep -qi '^de_DE.utf8$'; then
+  sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  for l in "en_US.UTF-8 UTF-8" "de_DE.UTF-8 UTF-8"; do
+    grep -q "^$l" /etc/locale.gen 2>/dev/null || echo "$l" | $sudo tee -a /etc/locale.gen >/dev/null
+  done
+  $sudo locale-gen >/dev/null
+fi
+
+build_type=${BUILD_TYPE:-RelWithDebInfo}
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="$build_type" >/dev/null
+cmake --build build -j"$(nproc)"
