@@ -1,1 +1,0 @@
-// Preview pane: page sizes, rulers, frame.

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "preview/FloatRect.h"
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+// Fitting a preview scan into the pane: the factor, the image area the layer
+// takes and the size of the bitmap it holds.
+namespace preview_fit {
+
+struct Fit {
+  float factor = 0;    // k, the smaller of pane / source per axis
+  FloatRect area;      // (0, 0, W * k, H * k)
+  QSize bitmap;        // the scaled bitmap, whole pixels
+};
+
+// Source and pane sizes in pixels; the source must not be empty.
+Fit fit(QSize pane, QSize source);
+
+// The preview scale after a preview at `resolution` dots per inch.
+float previewScale(int resolution, float factor);
+
+// Box-filter resample of the whole `source` into an opaque 32-bit bitmap of
+// `size`: each destination pixel is the area-weighted average of the source
+// pixels it covers. Works through the source a strip at a time so a large scan
+// costs no second copy of itself.
+QImage resample(const QImage& source, QSize size);
+
+// Reads the picture at `path` and resamples it to fit `pane`. Throws
+// platform::Error naming the path when it can't be read or isn't a picture.
+struct Loaded {
+  Fit fit;
+  QImage bitmap;
+};
+Loaded loadFitted(const QString& path, QSize pane);
+
+}  // namespace preview_fit
