@@ -1,0 +1,104 @@
+#include "status/ProgressText.h"
+#include "status/StatusBar.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QProgressBar>
+
+namespace {
+
+struct StageCase {
+  int action;
+  int jobKind;
+  std::optional<QString> text;
+};
+
+TEST(ProgressText, StageTextByActionAndJob) {
+  const StageCase cases[] = {
+      {0, 2, QStringLiteral("Despeckling...")},
+      {1, 1, QStringLiteral("Deskewing...")},
+      {2, 3, QStringLiteral("Rotating...")},
+      {3, 0, QStringLiteral("Border detecting...")},
+      {4, 1, QStringLiteral("Image preview ... ")},
+      {4, 2, QStringLiteral("Scanning...")},
+      {4, 3, QStringLiteral("Copying to printer...")},
+      {4, 0, std::nullopt},   // no job yet: the text stays
+      {4, 7, std::nullopt},
+      {7, 2, std::nullopt},   // unknown action: only the bar moves
+      {-1, 2, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(progressStageText(c.action, c.jobKind), c.text) << "action " << c.action << " job " << c.jobKind;
+  }
+}
+
+// Counts the pixels of exactly `colour` inside `rect` of the painted bar.
+int countPixels(const QImage& image, const QRect& rect, const QColor& colour) {
+  int count = 0;
+  for (int y = rect.top(); y <= rect.bottom(); ++y)
+    for (int x = rect.left(); x <= rect.right(); ++x)
+      if (image.pixelColor(x, y).rgb() == colour.rgb()) ++count;
+  return count;
+}
+
+class StatusBarPaint : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    bar.resize(700, StatusBar::kHeight);
+    QFont font = bar.font();
+    font.setPixelSize(13);
+    font.setBold(true);
+    bar.setFont(font);
+  }
+  QImage paint() { return bar.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+  StatusBar bar;
+};
+
+TEST_F(StatusBarPaint, TextColoursAreExactGreenAndRed) {
+  bar.setStatus(QStringLiteral("Ready"), false);
+  QImage image = paint();
+  const QRect panel0 = bar.panelRect(0);
+  EXPECT_GT(countPixels(image, panel0, QColor(0, 128, 0)), 0);
+  EXPECT_EQ(countPixels(image, panel0, QColor(255, 0, 0)), 0);
+
+  bar.setStatus(QStringLiteral("Document feeder jammed"), true);
+  image = paint();
+  EXPECT_GT(countPixels(image, panel0, QColor(255, 0, 0)), 0);
+  EXPECT_EQ(countPixels(image, panel0, QColor(0, 128, 0)), 0);
+  EXPECT_EQ(bar.statusText(), QStringLiteral("Document feeder jammed"));
+  EXPECT_TRUE(bar.statusIsError());
+}
+
+TEST_F(StatusBarPaint, EmptyTextLeavesThePanelInTheBarsColour) {
+  bar.setStatus(QString(), false);
+  const QImage image = paint();
+  const QRect panel0 = bar.panelRect(0);
+  const QRgb face = bar.palette().color(QPalette::Window).rgb();
+  EXPECT_EQ(countPixels(image, panel0, QColor(face)), panel0.width() * panel0.height());
+}
+
+TEST_F(StatusBarPaint, PanelsHaveTheirWidthsAndTheBarIsHidden) {
+  EXPECT_EQ(bar.panelRect(0), QRect(0, 0, 250, StatusBar::kHeight));
+  EXPECT_EQ(bar.panelRect(1), QRect(250, 0, 150, StatusBar::kHeight));
+  EXPECT_EQ(bar.panelRect(2), QRect(400, 0, 193, StatusBar::kHeight));
+  EXPECT_EQ(bar.panelRect(3).left(), 593);
+  EXPECT_GE(bar.panelRect(3).width(), 50);
+  EXPECT_EQ(bar.progressBar()->minimum(), 0);
+  EXPECT_EQ(bar.progressBar()->maximum(), 100);
+  EXPECT_FALSE(bar.progressBar()->isVisibleTo(&bar));
+}
+
+TEST_F(StatusBarPaint, ProgressPanelShowsTheBarsPicture) {
+  // A full bar paints differently from an empty one: the picture follows
+  // the hidden bar's value at the next redraw.
+  bar.progressBar()->setValue(0);
+  bar.setStatus(QStringLiteral("Scanning..."), false);
+  const QImage empty = paint().copy(bar.panelRect(1));
+  bar.progressBar()->setValue(100);
+  bar.setStatus(QStringLiteral("Scanning..."), false);
+  const QImage full = paint().copy(bar.panelRect(1));
+  EXPECT_NE(empty, full);
+}
+
+}  // namespace
