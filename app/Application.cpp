@@ -42,6 +42,26 @@ void showStartupError(const QString& text) {
 
 }  // namespace
 
+ProgramWindows::ProgramWindows() = default;
+ProgramWindows::ProgramWindows(ProgramWindows&&) noexcept = default;
+ProgramWindows::~ProgramWindows() {
+  // The dialogs first: the main window is their parent.
+  frm_Preview.reset();
+  frm_Settings.reset();
+  frm_About.reset();
+}
+
+ProgramWindows createProgramWindows(std::unique_ptr<ScanDriver> driver) {
+  ProgramWindows windows;
+  windows.frm_Main = std::make_unique<Tfrm_Main>(std::move(driver));
+  windows.frm_About = std::make_unique<Tfrm_About>(windows.frm_Main.get());
+  windows.frm_Settings = std::make_unique<Tfrm_Settings>(windows.frm_Main.get());
+  windows.frm_Preview = std::make_unique<Tfrm_Preview>(windows.frm_Main.get());
+  windows.frm_Main->setWindows(windows.frm_About.get(), windows.frm_Settings.get(),
+                               windows.frm_Preview.get());
+  return windows;
+}
+
 int runApplication(int argc, char** argv) {
   GuardedApplication app(argc, argv);
   try {
@@ -50,18 +70,9 @@ int runApplication(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Brevalto Pro"));
     QApplication::setQuitOnLastWindowClosed(true);
 
-    // The four windows, in their order; each lives until the program ends.
-    auto frm_Main = std::make_unique<Tfrm_Main>(makeSaneDriver());
-    auto frm_About = std::make_unique<Tfrm_About>(frm_Main.get());
-    auto frm_Settings = std::make_unique<Tfrm_Settings>(frm_Main.get());
-    auto frm_Preview = std::make_unique<Tfrm_Preview>(frm_Main.get());
-    frm_Main->setWindows(frm_About.get(), frm_Settings.get(), frm_Preview.get());
-
-    frm_Main->show();
+    ProgramWindows windows = createProgramWindows(makeSaneDriver());
+    windows.frm_Main->show();
     app.exec();
-    frm_Preview.reset();
-    frm_Settings.reset();
-    frm_About.reset();
   } catch (const std::exception& error) {
     showStartupError(QString::fromUtf8(error.what()));
   } catch (...) {
