@@ -1,5 +1,7 @@
 #include "app/Application.h"
 
+#include "app/TerminationWatcher.h"
+
 #include "about/Unitabout.h"
 #include "imagelist/Unitpreview.h"
 #include "main/Unitmain.h"
@@ -71,6 +73,9 @@ int runApplication(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(true);
 
     ProgramWindows windows = createProgramWindows(makeSaneDriver());
+    TerminationWatcher watcher;
+    QObject::connect(&watcher, &TerminationWatcher::terminationRequested, windows.frm_Main.get(),
+                     [&windows] { windows.frm_Main->close(); });
     windows.frm_Main->show();
     app.exec();
   } catch (const std::exception& error) {
