@@ -1,6 +1,5 @@
-// Placeholder; replaced by the SANE driver.
 #include "scanner/SaneDriverFactory.h"
 
-#include "scanner/ScanDriver.h"
+#include "scanner/SaneDriver.h"
 
-std::unique_ptr<ScanDriver> makeSaneDriver() { return std::make_unique<ScanDriver>(); }
+std::unique_ptr<ScanDriver> makeSaneDriver() { return std::make_unique<SaneDriver>(); }

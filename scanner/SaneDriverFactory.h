@@ -1,8 +1,8 @@
 #pragma once
 
-#include <memory>
+#include "scanner/ScanDriver.h"
 
-class ScanDriver;
+#include <memory>
 
 // The driver for real scanners (and SANE's virtual "test" scanner).
 std::unique_ptr<ScanDriver> makeSaneDriver();

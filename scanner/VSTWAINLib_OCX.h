@@ -8,6 +8,41 @@
 //
 // Behind the control sits a ScanDriver: SANE for real devices, or the scripted
 // driver that tests use.
+//
+// Errors. errorCode and errorString (codes in scanner/ScanStatus.h) are reset
+// by StartDevice, OpenDataSource and Acquire only; every other call can only
+// raise them. A warning (39: a setting the scanner does not support was left
+// unchanged; 45: the requested area was reduced to the scanner's bed) never
+// replaces an error. Property writes apply at once to an open source (so
+// resolution reads back the value in force) and again when Acquire starts.
+//
+// Sessions. OpenDataSource starts the source from its defaults: flatbed, no
+// duplex, the whole bed, all pages; a job that does not write a feeder
+// property therefore scans from the flatbed. The scanner list is the one of
+// the last StartDevice, and StartDevice selects the driver's default source.
+//
+// Acquisition. Acquire returns at once; the worker scans and the events
+// follow on this thread, in order:
+//  - OnProgress(4, percent, 1, &interrupt_) while a page is transferred.
+//  - OnPostScan(0) for every page. While the handler runs, imageCount,
+//    xferPending, errorCode and errorString describe that page: imageCount
+//    counts every page of the acquisition, but only the newest page stays
+//    buffered (index imageCount - 1; older indices give kImageIndexOutOfRange).
+//  - A page is raised only once the control knows whether another follows, so
+//    the acquisition's last page always comes with xferPending 0, also when
+//    the batch ends with an error (errorCode then tells it) or is
+//    interrupted. OnPostScan with a non-zero flag comes only when an
+//    acquisition ends without delivering any page (errorCode tells why, or is
+//    0 when the scanner cancelled by itself).
+//  - Interrupt: an OnProgress handler that writes 1 through interrupt_ stops
+//    the batch after the page being transferred; that page is still read and
+//    raised, as the last one, with xferPending 0.
+//  - The worker reads at most one page ahead of the page the UI is handling,
+//    so a long feeder batch never piles up in memory.
+// A call that needs the device while an acquisition runs (StartDevice,
+// OpenDataSource, Acquire, StopDevice), and destroying the control, abandon
+// that acquisition: its pending events are dropped. Property writes during an
+// acquisition are kept for the next one.
 
 #include <QObject>
 #include <QString>
@@ -51,6 +86,9 @@ class TVintaSoftTwain : public QObject {
   ~TVintaSoftTwain() override;
 
   ScanDriver* driver() const;
+
+  // True from Acquire until its last event has been raised.
+  bool acquiring() const;
 
   // Methods. Each returns a long as the program's callers expect; only
   // StartDevice's result is looked at (non-zero: the sources can be listed).
