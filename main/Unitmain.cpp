@@ -1,7 +1,19 @@
 #include "main/Unitmain.h"
 
 #include "about/Unitabout.h"
+#include "imagelist/ImagePane.h"
 #include "imagelist/Unitpreview.h"
+#include "output/FileNaming.h"
+#include "output/Thumbnail.h"
+#include "platform/Clock.h"
+#include "platform/Error.h"
+#include "platform/TempFolder.h"
+#include "platform/UrlOpener.h"
+#include "preview/FrameGeometry.h"
+#include "preview/PageSizes.h"
+#include "preview/PreviewPane.h"
+#include "preview/Units.h"
+#include "settings/MainSettings.h"
 #include "platform/ErrorGuard.h"
 #include "platform/FolderDialog.h"
 #include "platform/MessageBox.h"
@@ -43,14 +55,6 @@ const QStringList kResolutionItems{
     QStringLiteral("1200"), QStringLiteral("2400")};
 const QStringList kFormatItems{QStringLiteral("BMP (Windows Bitmap)"), QStringLiteral("JPG (JPEG)"),
                                QStringLiteral("TIFF (Tag Image File Format)")};
-// The page-size list; the preview pane's table holds the sizes behind it.
-const QStringList kSizeItems{
-    QStringLiteral("Custom"),        QStringLiteral("A4 Letter, A4 "), QStringLiteral("B5 Letter, JIS B5 "),
-    QStringLiteral("US Letter "),    QStringLiteral("US Legal "),      QStringLiteral("A5 "),
-    QStringLiteral("B4, ISO B4 "),   QStringLiteral("B6, ISO B6 "),    QStringLiteral("US Ledger "),
-    QStringLiteral("US Executive "), QStringLiteral("A3 "),            QStringLiteral("B3, ISO B3 "),
-    QStringLiteral("A6 "),           QStringLiteral("C4 "),            QStringLiteral("C5"),
-    QStringLiteral("C6")};
 
 // The codes after the parameter steps with which a scan or copy still starts:
 // the control's two warnings.
@@ -127,6 +131,7 @@ void Tfrm_Main::setWindows(Tfrm_About* about, Tfrm_Settings* settings, Tfrm_Prev
   frm_About = about;
   frm_Settings = settings;
   frm_Preview = preview;
+  pnl_Right->setViewer(frm_Preview);
   if (frm_Settings) {
     connect(frm_Settings, &Tfrm_Settings::preferencesApplied, this, [this](int units, bool skip) {
       DisplayUnits = units;
@@ -229,7 +234,7 @@ void Tfrm_Main::buildLeftPanel() {
   auto* params = new QFormLayout(gb_Params);
   cmb_Mode = makeList(gb_Params, "cmb_Mode", kModeItems, 2);
   cmb_Resolution = makeList(gb_Params, "cmb_Resolution", kResolutionItems, 4);
-  cmb_Size = makeList(gb_Params, "cmb_Size", kSizeItems, 1);
+  cmb_Size = makeList(gb_Params, "cmb_Size", page_sizes::itemTexts(), 1);
   params->addRow(QStringLiteral("Mode:"), cmb_Mode);
   params->addRow(QStringLiteral("Resolution:"), cmb_Resolution);
   params->addRow(QStringLiteral("Size:"), cmb_Size);
@@ -303,16 +308,21 @@ void Tfrm_Main::buildMiddlePanel() {
   pnl_Preview->setFixedWidth(344);
   auto* layout = new QVBoxLayout(pnl_Preview);
   layout->setContentsMargins(4, 4, 4, 4);
-  gb_Preview = new QGroupBox(QStringLiteral("Preview"), pnl_Preview);
-  gb_Preview->setObjectName(QStringLiteral("gb_Preview"));
-  gb_Preview->setMinimumSize(210, 300);
+  gb_Preview = new PreviewPane(pnl_Preview);
+  gb_Preview->setResizing([this](const FloatRect& oldLocation, FloatRect& newLocation, DragState state,
+                                 Qt::KeyboardModifiers modifiers) {
+    platform::guarded(this, [&] { SelectionFrameResizing(oldLocation, newLocation, state, modifiers); });
+  });
+  connect(cmb_Size, &QComboBox::activated, this, guard([this] { cmb_SizeSelect(); }));
   layout->addWidget(gb_Preview);
   layout->addStretch(1);
 }
 
 void Tfrm_Main::buildRightPanel() {
-  pnl_Right = new QWidget(this);
-  pnl_Right->setObjectName(QStringLiteral("pnl_Right"));
+  pnl_Right = new ImagePane(this);
+  pnl_Right->setDestination([this] { return edt_Destination->text(); });
+  connect(pnl_Right, &ImagePane::fileCountChanged, this,
+          [this](const QString& text) { sb_Main->setPanelText(3, text); });
 }
 
 void Tfrm_Main::linkScanButton(QAction* item) {
@@ -347,6 +357,7 @@ void Tfrm_Main::FormShow() {
   PreviewScale = 20.78f;
   fillSourceList();
   LoadSettings();
+  gb_Preview->createLayers();
   DrawRulers(20.78);
   SetStatus(QStringLiteral("Ready"), false);
 }
@@ -369,14 +380,48 @@ void Tfrm_Main::Action8Execute() {
   if (frm_About) frm_About->exec();
 }
 
-void Tfrm_Main::Action5Execute() {}
+void Tfrm_Main::Action5Execute() {
+  platform::openUrl(this, QUrl(platform::makerUrl(QStringLiteral("/en/brevalto.html"))));
+}
 
-void Tfrm_Main::LoadSettings() {}
-void Tfrm_Main::SaveSettings() {}
-void Tfrm_Main::LoadPreviewImage(const QString&) {}
-void Tfrm_Main::DrawRulers(double) {}
+MainSettingsControls Tfrm_Main::settingsControls() {
+  return MainSettingsControls{this,          cmb_Sources,  cmb_Mode,        cmb_Resolution, cmb_Size,
+                              cmb_Format,    edt_FileName, edt_Destination, cb_ADF,         cb_Duplex};
+}
+
+void Tfrm_Main::LoadSettings() { ::LoadSettings(settingsControls(), DisplayUnits, SkipBlankPages); }
+void Tfrm_Main::SaveSettings() { ::SaveSettings(settingsControls()); }
+
+void Tfrm_Main::LoadPreviewImage(const QString& path) {
+  PreviewScale = gb_Preview->loadPreviewImage(path, CurrentResolution, DisplayUnits);
+}
+
+void Tfrm_Main::DrawRulers(double scale) { gb_Preview->drawRulers(scale, DisplayUnits); }
+
 void Tfrm_Main::PreparePrinter() {}
-Tfrm_Main::AreaRect Tfrm_Main::previewAreaLocation() const { return {0, 0, 279, 422}; }
+void Tfrm_Main::PrintPage(const QString&, int, int) {}
+
+// ---------------------------------------------------------------------------
+// Preview pane
+
+void Tfrm_Main::cmb_SizeSelect() {
+  const auto rect = page_sizes::namedSizeRect(cmb_Size->currentIndex(), PreviewScale);
+  if (!rect) return;  // "Custom" leaves the frame where it is
+  const FloatRect old = gb_Preview->frameLocation();
+  gb_Preview->placeNamedSize(*rect);
+  FloatRect shown = *rect;
+  SelectionFrameResizing(old, shown, DragState::None, Qt::ShiftModifier);
+}
+
+void Tfrm_Main::SelectionFrameResizing(const FloatRect& OldLocation, FloatRect& NewLocation, DragState dragState,
+                                       Qt::KeyboardModifiers Shift) {
+  frame_geometry::clampToImage(OldLocation, NewLocation, dragState, gb_Preview->imageArea());
+  sb_Main->setPanelText(2, units::sizeReadout(NewLocation, PreviewScale, DisplayUnits));
+  if (!(Shift & Qt::ShiftModifier)) {
+    const QSignalBlocker blocker(cmb_Size);
+    cmb_Size->setCurrentIndex(0);
+  }
+}
 
 // ---------------------------------------------------------------------------
 // Status
@@ -522,7 +567,7 @@ void Tfrm_Main::StartScan() {
   VintaSoftTwain->setPageSize(cmb_Size->currentIndex());
   if (cmb_Size->currentIndex() == 0) {
     const float s = PreviewScale;
-    const auto area = previewAreaLocation();
+    const FloatRect area = gb_Preview->areaLocation();
     VintaSoftTwain->SetImageLayout(area.left / s, area.top / s, area.right / s, area.bottom / s);
   }
   if (!setUpFeeder()) {
@@ -576,4 +621,91 @@ void Tfrm_Main::ActionCancelExecute() {
   AbortPending = true;
 }
 
-void Tfrm_Main::VintaSoftTwainPostScan(int) {}
+// ---------------------------------------------------------------------------
+// Pages
+
+QString Tfrm_Main::MakeOutputFileName(const QString& stamp) {
+  const auto parts = output::nameParts(edt_Destination->text(), edt_FileName->text(), cmb_Format->currentText(),
+                                       platform::tempFolder());
+  return output::makeUniqueStamp(parts, stamp);
+}
+
+void Tfrm_Main::MakeThumbnail(const QString& path, int width, int height, const QString& caption) {
+  pnl_Right->addEntry(output::makeThumbnailImage(path, width, height), caption, path);
+}
+
+void Tfrm_Main::VintaSoftTwainPostScan(int flag) {
+  if (flag != 0) {
+    if (VintaSoftTwain->errorCode() != 0) SetStatus(VintaSoftTwain->errorString(), true);
+    return;
+  }
+  const QString temp = platform::tempFolder();
+  switch (JobKind) {
+    case jkPreview: postScanPreview(temp); break;
+    case jkScan:
+    case jkCopy: postScanPage(temp); break;
+    default: break;
+  }
+}
+
+void Tfrm_Main::postScanPreview(const QString& temp) {
+  const QString path = output::previewFilePath(temp);
+  const bool saved = VintaSoftTwain->SaveImage(VintaSoftTwain->imageCount() - 1, path) == 0;
+  const QString saveError = saved ? QString() : VintaSoftTwain->errorString();
+  try {
+    if (!saved) throw platform::Error(saveError);
+    LoadPreviewImage(path);
+    SetStatus(QStringLiteral("Ready"), false);
+  } catch (const std::exception& error) {
+    // The job still ends: the buttons come back and the reason stays in red.
+    SetStatus(QString::fromUtf8(error.what()), true);
+  }
+  enableJobButtons();
+}
+
+void Tfrm_Main::postScanPage(const QString& temp) {
+  const QString stamp = output::timeStamp(platform::localNow());
+  const auto parts = output::nameParts(edt_Destination->text(), edt_FileName->text(), cmb_Format->currentText(), temp);
+  const QString unique = MakeOutputFileName(stamp);
+  const output::PageNames names = output::pageNames(parts, unique);
+  const int index = VintaSoftTwain->imageCount() - 1;
+
+  // A page that can't be kept ends the batch: the sheets still in the feeder
+  // are not pulled in only to be lost as well.
+  QString pageError;
+  if (JobKind == jkScan && VintaSoftTwain->SaveImage(index, names.outputPath) != 0)
+    pageError = VintaSoftTwain->errorString();
+  if (pageError.isEmpty() && VintaSoftTwain->SaveImage(index, names.tempCopyPath) != 0)
+    pageError = VintaSoftTwain->errorString();
+
+  const int width = VintaSoftTwain->GetImageWidth(index);
+  const int height = VintaSoftTwain->GetImageHeight(index);
+
+  if (pageError.isEmpty()) {
+    try {
+      if (JobKind == jkScan) {
+        bool blank = false;
+        if (UseFeeder && SkipBlankPages) {
+          float noise = 0.0f;
+          blank = VintaSoftTwain->IsBlankImage(index, 0.01f, noise) == 1;
+        }
+        if (!blank) MakeThumbnail(names.tempCopyPath, width, height, names.caption);
+      } else {
+        PrintPage(names.tempCopyPath, width, height);
+      }
+    } catch (const std::exception& error) {
+      pageError = QString::fromUtf8(error.what());
+    }
+  }
+
+  const bool last = VintaSoftTwain->xferPending() == 0;
+  if (last || !pageError.isEmpty()) {
+    VintaSoftTwain->StopDevice();
+    if (pageError.isEmpty()) SetStatus(QStringLiteral("Ready"), false);
+    enableJobButtons();
+  }
+  if (!pageError.isEmpty())
+    SetStatus(pageError, true);
+  else if (VintaSoftTwain->errorCode() != 0)
+    SetStatus(VintaSoftTwain->errorString(), true);
+}

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "preview/DragState.h"
+#include "preview/FloatRect.h"
+
 #include <QMainWindow>
 #include <QString>
 
 #include <memory>
 
+struct MainSettingsControls;
 class QAction;
 class QCheckBox;
 class QComboBox;
@@ -14,6 +18,8 @@ class QMenu;
 class QToolBar;
 class QToolButton;
 class QWidget;
+class ImagePane;
+class PreviewPane;
 class ScanDriver;
 class StatusBar;
 class TVintaSoftTwain;
@@ -77,8 +83,8 @@ class Tfrm_Main : public QMainWindow {
   QAction* Scan1 = nullptr;
   QAction* Copy1 = nullptr;
   QWidget* pnl_Preview = nullptr;
-  QGroupBox* gb_Preview = nullptr;
-  QWidget* pnl_Right = nullptr;
+  PreviewPane* gb_Preview = nullptr;
+  ImagePane* pnl_Right = nullptr;
   StatusBar* sb_Main = nullptr;
 
   // Menu actions.
@@ -119,6 +125,12 @@ class Tfrm_Main : public QMainWindow {
 
   void SetStatus(const QString& text, bool isError);
 
+  void cmb_SizeSelect();
+  void SelectionFrameResizing(const FloatRect& OldLocation, FloatRect& NewLocation, DragState dragState,
+                              Qt::KeyboardModifiers Shift);
+  QString MakeOutputFileName(const QString& stamp);
+  void MakeThumbnail(const QString& path, int width, int height, const QString& caption);
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -143,11 +155,8 @@ class Tfrm_Main : public QMainWindow {
   void enableJobButtons();
   void disableJobButtons(bool scanFirst);
   bool acceptsJobError(int code) const;
-  struct AreaRect {
-    float left, top, right, bottom;
-  };
-  // The selected area on the preview pane, in pane pixels.
-  AreaRect previewAreaLocation() const;
+  void postScanPreview(const QString& temp);
+  void postScanPage(const QString& temp);
 
   // Hooks filled in by the subsystems that own them.
   void LoadSettings();
@@ -155,6 +164,8 @@ class Tfrm_Main : public QMainWindow {
   void LoadPreviewImage(const QString& path);
   void DrawRulers(double scale);
   void PreparePrinter();
+  void PrintPage(const QString& path, int width, int height);
+  MainSettingsControls settingsControls();
 
   template <typename Handler>
   auto guard(Handler handler);
