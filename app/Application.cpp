@@ -53,6 +53,18 @@ ProgramWindows::~ProgramWindows() {
   frm_About.reset();
 }
 
+ProgramWindows& ProgramWindows::operator=(ProgramWindows&& other) noexcept {
+  if (this == &other) return *this;
+  frm_Preview.reset();
+  frm_Settings.reset();
+  frm_About.reset();
+  frm_Main = std::move(other.frm_Main);
+  frm_About = std::move(other.frm_About);
+  frm_Settings = std::move(other.frm_Settings);
+  frm_Preview = std::move(other.frm_Preview);
+  return *this;
+}
+
 ProgramWindows createProgramWindows(std::unique_ptr<ScanDriver> driver) {
   ProgramWindows windows;
   windows.frm_Main = std::make_unique<Tfrm_Main>(std::move(driver));

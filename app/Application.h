@@ -14,6 +14,7 @@ class Tfrm_Settings;
 struct ProgramWindows {
   ProgramWindows();
   ProgramWindows(ProgramWindows&&) noexcept;
+  ProgramWindows& operator=(ProgramWindows&& other) noexcept;
   ~ProgramWindows();
 
   std::unique_ptr<Tfrm_Main> frm_Main;

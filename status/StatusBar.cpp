@@ -25,6 +25,7 @@ void StatusBar::setStatus(const QString& text, bool isError) {
   statusText_ = text;
   statusIsError_ = isError;
   repaint();
+  emit statusChanged(text, isError);
 }
 
 void StatusBar::setPanelText(int panel, const QString& text) {

@@ -35,6 +35,10 @@ class StatusBar : public QWidget {
 
   QProgressBar* progressBar() const { return progress_; }
 
+ signals:
+  // Every setStatus, after the repaint.
+  void statusChanged(const QString& text, bool isError);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
