@@ -17,11 +17,43 @@ using platform::Error;
 
 QString PagePrinter::documentName() { return QStringLiteral("Brevalto Pro document"); }
 
-PagePrinter::PagePrinter() = default;
+PagePrinter::PagePrinter() {
+  const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+  if (!info.isNull()) adopt(info);
+}
 
 QPrinter& PagePrinter::printer() { return printer_; }
 
+void PagePrinter::selectPrinter(const QString& name) {
+  const QPrinterInfo info = QPrinterInfo::printerInfo(name);
+  if (info.isNull() || name.isEmpty()) {
+    throw Error(QStringLiteral("The printer '%1' is not available").arg(name));
+  }
+  adopt(info);
+}
+
+void PagePrinter::adopt(const QPrinterInfo& info) {
+  printer_.setOutputFormat(QPrinter::NativeFormat);
+  printer_.setPrinterName(info.printerName());
+  // Qt would keep its own A4 with 10-point margins; a printer chosen by the
+  // program starts as the printer itself is set up, so that the printable
+  // area is everything the device can print on.
+  printer_.setPageSize(info.defaultPageSize());
+  const QPageLayout layout = printer_.pageLayout();
+  printer_.setPageMargins(layout.minimumMargins(), layout.units());
+}
+
 void PagePrinter::showPrintSetup(QWidget* owner) {
+  // Qt's dialog switches the printer as soon as another one is picked in its
+  // list, even when the dialog is then cancelled; what it may touch is put
+  // back on cancel.
+  const QString name = printer_.printerName();
+  const QPageLayout layout = printer_.pageLayout();
+  const int copies = printer_.copyCount();
+  const bool collate = printer_.collateCopies();
+  const QPrinter::DuplexMode duplex = printer_.duplex();
+  const QPrinter::ColorMode colour = printer_.colorMode();
+
   QPrintDialog dialog(&printer_, owner);
   dialog.setWindowTitle(QStringLiteral("Print Setup"));
   // Copies go to a real printer, and every page is a job of its own: a PDF
@@ -31,7 +63,13 @@ void PagePrinter::showPrintSetup(QWidget* owner) {
   if (auto* buttons = dialog.findChild<QDialogButtonBox*>()) {
     if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok)) ok->setText(QStringLiteral("OK"));
   }
-  dialog.exec();
+  if (dialog.exec() == QDialog::Accepted) return;
+  if (printer_.printerName() != name && !name.isEmpty()) printer_.setPrinterName(name);
+  printer_.setPageLayout(layout);
+  printer_.setCopyCount(copies);
+  printer_.setCollateCopies(collate);
+  printer_.setDuplex(duplex);
+  printer_.setColorMode(colour);
 }
 
 void PagePrinter::preparePrinter(int& PrintableWidth, int& PrintableHeight) {
@@ -77,11 +115,13 @@ void PagePrinter::requirePrinter() {
   // A printer installed after the program started becomes the current one,
   // just as one there at start would have.
   if (printer_.outputFormat() != QPrinter::NativeFormat || printer_.printerName().isEmpty()) {
-    const QString fallback = QPrinterInfo::defaultPrinterName();
-    if (!fallback.isEmpty()) {
-      printer_.setOutputFormat(QPrinter::NativeFormat);
-      printer_.setPrinterName(fallback);
-      if (printer_.outputFormat() == QPrinter::NativeFormat && printer_.printerName() == fallback) return;
+    const QPrinterInfo fallback = QPrinterInfo::defaultPrinter();
+    if (!fallback.isNull() && !fallback.printerName().isEmpty()) {
+      adopt(fallback);
+      if (printer_.outputFormat() == QPrinter::NativeFormat &&
+          printer_.printerName() == fallback.printerName()) {
+        return;
+      }
     }
   }
   if (QPrinterInfo::availablePrinterNames().isEmpty()) {

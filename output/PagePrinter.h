@@ -7,6 +7,7 @@
 #include <QPrinter>
 #include <QString>
 
+class QPrinterInfo;
 class QWidget;
 
 namespace output {
@@ -16,8 +17,8 @@ class PagePrinter {
   // Title of every print job.
   static QString documentName();
 
-  // Starts with the system's default printer (when there is one) at the
-  // printer's own resolution.
+  // Starts with the system's default printer (when there is one), set up as
+  // that printer's own defaults say.
   PagePrinter();
   PagePrinter(const PagePrinter&) = delete;
   PagePrinter& operator=(const PagePrinter&) = delete;
@@ -26,6 +27,11 @@ class PagePrinter {
   // (printer, paper, orientation, copies) lives here and is left alone by the
   // copy job, except the job title.
   QPrinter& printer();
+
+  // Makes the installed printer `name` the current one, with its own default
+  // paper and no margins beyond the edges it can't print on. Throws
+  // platform::Error when no such printer is installed.
+  void selectPrinter(const QString& name);
 
   // File > "Print Set&up...": the print dialog for the current printer,
   // modal to `owner`. Accepting keeps the choice; cancelling changes nothing.
@@ -46,6 +52,7 @@ class PagePrinter {
  private:
   // Throws unless the current printer is a real, installed printer.
   void requirePrinter();
+  void adopt(const QPrinterInfo& info);
   QString shownName() const;
 
   QPrinter printer_{QPrinter::HighResolution};
