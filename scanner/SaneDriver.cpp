@@ -78,10 +78,12 @@ class SaneDriver::Impl {
  public:
   bool started = false;
   std::vector<ScanDevice> deviceList;
-  std::mutex handleMutex;  // guards handle against cancel() from another thread
   SANE_Handle handle = nullptr;
-  bool scanning = false;
-  std::atomic<bool> cancelIssued{false};
+  bool scanning = false;  // a sane_start has not yet had its sane_cancel
+  // Set by cancel() from any thread; the worker answers it with its one
+  // sane_cancel between two reads. Calling sane_cancel from the other thread
+  // while sane_read runs is allowed by SANE but not survived by every backend.
+  std::atomic<bool> cancelRequested{false};
   int resolutionInForce = 0;
 
   int optionIndex(const char* name) const {
@@ -253,10 +255,7 @@ ScanStatus SaneDriver::open(int index) {
     return ScanStatus::error(scanerror::kOpenFailed, QStringLiteral("The scanner \"%1\" could not be opened: %2")
                                                          .arg(device.productName(), outcomeForSaneStatus(status, 0).status.text));
   }
-  {
-    std::lock_guard lock(impl_->handleMutex);
-    impl_->handle = handle;
-  }
+  impl_->handle = handle;
   impl_->readBackResolution();
   return {};
 }
@@ -264,7 +263,6 @@ ScanStatus SaneDriver::open(int index) {
 void SaneDriver::close() {
   if (!impl_->handle) return;
   endScan();
-  std::lock_guard lock(impl_->handleMutex);
   sane_close(impl_->handle);
   impl_->handle = nullptr;
 }
@@ -374,10 +372,11 @@ bool SaneDriver::feederLoaded() {
 
 PageOutcome SaneDriver::startPage(int pagesDone) {
   if (!impl_->handle) return {PageOutcome::Failed, ScanStatus::error(scanerror::kSourceNotOpen, QStringLiteral("No scanner is open"))};
-  if (pagesDone == 0) impl_->cancelIssued = false;
-  if (impl_->cancelIssued) return {PageOutcome::Cancelled, {}};
+  if (pagesDone == 0) impl_->cancelRequested = false;
+  if (impl_->cancelRequested) return {PageOutcome::Cancelled, {}};
   impl_->scanning = true;
   const SANE_Status status = sane_start(impl_->handle);
+  if (impl_->cancelRequested) return {PageOutcome::Cancelled, {}};
   return outcomeForSaneStatus(status, pagesDone);
 }
 
@@ -396,6 +395,7 @@ PageOutcome SaneDriver::readPage(QImage* image, const Progress& progress) {
     const int frames = singleChannel ? 3 : 1;
     int lastPercent = -1;
     for (;;) {
+      if (impl_->cancelRequested) return {PageOutcome::Cancelled, {}};
       SANE_Int length = 0;
       status = sane_read(impl_->handle, buffer.data(), static_cast<SANE_Int>(buffer.size()), &length);
       if (status == SANE_STATUS_EOF) break;
@@ -431,16 +431,12 @@ PageOutcome SaneDriver::readPage(QImage* image, const Progress& progress) {
 }
 
 void SaneDriver::endScan() {
-  if (!impl_->scanning) return;
+  if (!impl_->scanning || !impl_->handle) return;
   impl_->scanning = false;
-  cancel();
-}
-
-void SaneDriver::cancel() {
-  std::lock_guard lock(impl_->handleMutex);
-  if (!impl_->handle || impl_->cancelIssued.exchange(true)) return;
   sane_cancel(impl_->handle);
 }
+
+void SaneDriver::cancel() { impl_->cancelRequested = true; }
 
 bool SaneDriver::setExtraOption(const QString& name, const QString& value) {
   if (!impl_->handle) return false;

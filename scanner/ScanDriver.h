@@ -3,7 +3,7 @@
 // The driver interface behind the scanner control: SANE for real devices,
 // ScriptedDriver for tests. The control calls every method on its one worker
 // thread, except note() and cancel() (see there), so a driver needs no locking
-// of its own beyond what cancel() and its test accessors require.
+// of its own beyond what those two and its test accessors require.
 
 #include "scanner/ScanStatus.h"
 
@@ -82,8 +82,9 @@ class ScanDriver {
   virtual PageOutcome startPage(int pagesDone) = 0;
   virtual PageOutcome readPage(QImage* image, const Progress& progress) = 0;
   virtual void endScan() = 0;
-  // Stops a running startPage/readPage as soon as possible. Called from
-  // another thread than the worker; at most once per scan reaches the device.
+  // Asks a running startPage/readPage to stop as soon as it can; they then
+  // return Cancelled. Called from another thread than the worker. The device
+  // sees one cancel per scan, from endScan() on the worker.
   virtual void cancel() = 0;
 
   // Every property write ("pixelType=2") and method call ("Acquire()") of the

@@ -279,8 +279,8 @@ PageOutcome ScriptedDriver::startPage(int pagesDone) {
 
 QImage ScriptedDriver::blankPage() const {
   const double inches = 1 / 25.4;
-  const int width = std::clamp(static_cast<int>((area_.right - area_.left) * inches * resolution_), 1, 20000);
-  const int height = std::clamp(static_cast<int>((area_.bottom - area_.top) * inches * resolution_), 1, 20000);
+  const int width = std::clamp(static_cast<int>(std::lround((area_.right - area_.left) * inches * resolution_)), 1, 20000);
+  const int height = std::clamp(static_cast<int>(std::lround((area_.bottom - area_.top) * inches * resolution_)), 1, 20000);
   QImage page(width, height, mode_ == ScanMode::Color ? QImage::Format_RGB888
                              : mode_ == ScanMode::Gray ? QImage::Format_Grayscale8
                                                        : QImage::Format_Mono);

@@ -35,9 +35,9 @@ struct ScriptedSource {
   // Pages of each acquisition: the flatbed gives the first, the feeder gives
   // all of them. With no pages the flatbed gives a white page of the area at
   // the resolution in force, and the feeder is empty.
-  QList<QImage> pages;
+  QList<QImage> pages = {};
   double bedWidthMm = 215.9;
-  double bedHeightMm = 297.0;
+  double bedHeightMm = 355.6;  // a legal-size flatbed
 };
 
 class ScriptedDriver : public ScanDriver {

@@ -284,6 +284,10 @@ ScanDriver* TVintaSoftTwain::driver() const { return d->driver.get(); }
 
 bool TVintaSoftTwain::acquiring() const { return d->isAcquiring(); }
 
+QImage TVintaSoftTwain::bufferedImage(int index) const {
+  return index == d->imageCount - 1 ? d->image : QImage();
+}
+
 long TVintaSoftTwain::StartDevice() {
   const ScanStatus injected = d->note(QStringLiteral("StartDevice()"));
   d->clearError();

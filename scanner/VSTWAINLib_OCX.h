@@ -44,6 +44,7 @@
 // that acquisition: its pending events are dropped. Property writes during an
 // acquisition are kept for the next one.
 
+#include <QImage>
 #include <QObject>
 #include <QString>
 
@@ -89,6 +90,8 @@ class TVintaSoftTwain : public QObject {
 
   // True from Acquire until its last event has been raised.
   bool acquiring() const;
+  // The buffered image `index` (only the newest is kept), or a null image.
+  QImage bufferedImage(int index) const;
 
   // Methods. Each returns a long as the program's callers expect; only
   // StartDevice's result is looked at (non-zero: the sources can be listed).
