@@ -6,9 +6,7 @@
 
 #include "scanner/ScanDriver.h"
 
-#include <atomic>
 #include <memory>
-#include <mutex>
 
 class SaneDriver : public ScanDriver {
  public:

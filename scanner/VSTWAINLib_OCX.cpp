@@ -101,7 +101,11 @@ class TVintaSoftTwain::Private {
 
   void abandonAcquisition() {
     if (!acquisition) return;
-    acquisition->abandoned = true;
+    {
+      // Under the mutex, so a worker about to wait for the UI cannot miss it.
+      std::lock_guard lock(acquisition->mutex);
+      acquisition->abandoned = true;
+    }
     acquisition->handledWake.notify_all();
     driver->cancel();
     acquisition.reset();
