@@ -3,6 +3,7 @@
 #include "preview/FloatRect.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
