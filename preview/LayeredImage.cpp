@@ -22,7 +22,13 @@ void LayeredImage::paintEvent(QPaintEvent*) {
 }
 
 void LayeredImage::mousePressEvent(QMouseEvent* event) {
-  if (grabber_) return;  // a second button during a drag changes nothing
+  if (grabber_) {
+    // A second button during a drag changes nothing. With no other button
+    // held, the release of the last drag went elsewhere: that drag is over.
+    if (event->buttons() & ~event->button()) return;
+    grabber_->mouseRelease(event);
+    grabber_ = nullptr;
+  }
   for (auto it = layers_.rbegin(); it != layers_.rend(); ++it) {
     if ((*it)->isVisible() && (*it)->mousePress(event)) {
       grabber_ = it->get();
@@ -33,8 +39,13 @@ void LayeredImage::mousePressEvent(QMouseEvent* event) {
 
 void LayeredImage::mouseMoveEvent(QMouseEvent* event) {
   if (grabber_) {
-    if (event->buttons() != Qt::NoButton) grabber_->mouseMove(event);
-    return;
+    if (event->buttons() != Qt::NoButton) {
+      grabber_->mouseMove(event);
+      return;
+    }
+    // Moving with no button held: the release never reached us.
+    grabber_->mouseRelease(event);
+    grabber_ = nullptr;
   }
   const QPointF at = event->position();
   showCursorAt(QPoint(static_cast<int>(std::floor(at.x())), static_cast<int>(std::floor(at.y()))));

@@ -183,6 +183,13 @@ TEST_F(LoadedPane, ScreenshotAfterAPreview) {
   const QImage pixels = pane.image()->grab().toImage();
   EXPECT_EQ(pixels.pixelColor(30, 40), QColor(Qt::white));    // handle fill
   EXPECT_EQ(pixels.pixelColor(27, 37), QColor(Qt::black));    // handle border
+  // Between the handles the outline runs 2 white, 2 black along row 40.
+  for (int x = 40; x < 100; ++x) {
+    const QColor here = pixels.pixelColor(x, 40);
+    ASSERT_TRUE(here == QColor(Qt::white) || here == QColor(Qt::black)) << x;
+    EXPECT_EQ(here, pixels.pixelColor(x + 4, 40)) << x;
+    EXPECT_NE(here, pixels.pixelColor(x + 2, 40)) << x;
+  }
   EXPECT_EQ(pixels.pixel(278, 400), pane.palette().color(QPalette::Dark).rgb());  // no image there
 }
 

@@ -241,6 +241,23 @@ TEST_F(FrameDrags, TheCursorShowsWhatAPressWouldStart) {
   EXPECT_EQ(calls, 0);  // hovering drags nothing
 }
 
+// A popup or another window may swallow the release; the next move without a
+// button, or the next press, must not carry on the old drag.
+TEST_F(FrameDrags, ALostReleaseEndsTheDrag) {
+  pane.placeNamedSize({50, 50, 150, 150});
+  press({100, 100});
+  moveHeld({110, 100});
+  hover({120, 100});
+  EXPECT_EQ(pane.selectionFrame()->dragState(), DragState::None);
+  expectRect(pane.frameLocation(), {60, 50, 160, 150});
+
+  press({149, 99});  // the right handle now lies at 159
+  press({159, 99});
+  moveHeld({200, 99});
+  release({200, 99});
+  expectRect(pane.frameLocation(), {60, 50, 200, 150});
+}
+
 TEST_F(FrameDrags, WithoutAHandlerTheFrameStillKeepsItsSizeLimits) {
   pane.setResizing(nullptr);
   pane.placeNamedSize({50, 50, 150, 150});
