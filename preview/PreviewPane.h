@@ -21,6 +21,11 @@ class SelectionFrame;
 // shown, loadPreviewImage() after each preview, placeNamedSize() when a page
 // size is picked, and sets the resizing handler, which runs on every pointer
 // move of a frame drag. The scan area is areaLocation().
+//
+// The main window's resizing handler is three calls:
+//   frame_geometry::clampToImage(oldLocation, newLocation, state, pane->imageArea());
+//   <status panel 2> = units::sizeReadout(newLocation, PreviewScale, DisplayUnits);
+//   if (!(keys & Qt::ShiftModifier)) cmb_Size->setCurrentIndex(page_sizes::kCustom);
 class PreviewPane : public QGroupBox {
   Q_OBJECT
 
