@@ -1,1 +1,0 @@
-// Post-scan output: file naming, thumbnails, printing.
