@@ -1,20 +1,22 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
+#include <QVariant>
 
-#include <memory>
 #include <optional>
-
-class QSettings;
 
 namespace platform {
 
 // The program's preferences key of the current user ("Quellmark/Brevalto Pro").
-// Each reader or writer opens it, moves its values and closes it again by
-// letting the object go. Opening creates the store when it is missing.
+// Each reader or writer opens it, moves its values and closes it again, by
+// close() or by letting the object go. Opening creates the store when it is
+// missing, also when the caller only reads, so the first start leaves an
+// empty store behind.
 //
 // Integers are stored as integers, booleans as 0/1 (any non-zero reads as
-// true), texts as texts. A value that doesn't read as its kind counts as
+// true), texts as texts. A value that doesn't read as its kind (a word where
+// a number belongs, a number beyond 32 bits, an unreadable file) counts as
 // missing, so every read answers "missing" or a usable value.
 class RegistryKey {
  public:
@@ -32,11 +34,26 @@ class RegistryKey {
   void writeBool(const QString& name, bool value);
   void writeText(const QString& name, const QString& value);
 
-  // Writes everything to disk now; false when the store could not be written.
+  // Writes everything to disk now and releases the store. True only when the
+  // store could be read and every value written through this key is on disk;
+  // the file is replaced as a whole, so a failed write leaves the old one as
+  // it was. Later calls return the same answer; reads after it find nothing
+  // and writes after it are dropped.
   bool close();
 
+  // Where the store lives, for messages and tests.
+  QString fileName() const { return fileName_; }
+
  private:
-  std::unique_ptr<QSettings> settings_;
+  std::optional<QVariant> stored(const QString& name) const;
+  bool writeStore() const;
+
+  QString fileName_;
+  QHash<QString, QVariant> values_;   // as read when the key was opened
+  QHash<QString, QVariant> written_;  // what this key is to put on disk
+  bool readable_ = false;
+  bool open_ = true;
+  std::optional<bool> closeResult_;
 };
 
 }  // namespace platform

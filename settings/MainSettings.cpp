@@ -1,0 +1,98 @@
+#include "settings/MainSettings.h"
+
+#include "platform/RegistryKey.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <QWidget>
+
+namespace settings {
+
+int displayUnitsFromStored(int storedUnits) {
+  return static_cast<int>(static_cast<unsigned>(storedUnits) + 1u);
+}
+
+int restoredListIndex(int storedIndex, int count) {
+  return storedIndex >= 0 && storedIndex < count ? storedIndex : -1;
+}
+
+}  // namespace settings
+
+namespace {
+
+// Selecting from the store must not look like the user's choice: the source
+// and page-size handling run only when the user picks an item.
+void restoreList(const platform::RegistryKey& key, const QString& name, QComboBox* list) {
+  const auto stored = key.readInteger(name);
+  if (!stored) return;
+  const QSignalBlocker blocker(list);
+  list->setCurrentIndex(settings::restoredListIndex(*stored, list->count()));
+}
+
+void restoreText(const platform::RegistryKey& key, const QString& name, QLineEdit* edit) {
+  if (const auto stored = key.readText(name)) edit->setText(*stored);
+}
+
+// Set as a click would: a change runs the box's handling, so a ticked
+// feeder enables duplex before duplex itself is restored.
+void restoreCheck(const platform::RegistryKey& key, const QString& name, QCheckBox* box) {
+  if (const auto stored = key.readBool(name)) box->setChecked(*stored);
+}
+
+}  // namespace
+
+void LoadSettings(const MainSettingsControls& c, int& DisplayUnits, bool& SkipBlankPages) {
+  platform::RegistryKey key;
+  bool restoreScanPrefs = false;
+  DisplayUnits = 1;
+  if (const auto save = key.readBool(QStringLiteral("Save"))) restoreScanPrefs = *save;
+  if (const auto units = key.readInteger(QStringLiteral("Units")))
+    DisplayUnits = settings::displayUnitsFromStored(*units);
+  if (const auto skip = key.readBool(QStringLiteral("SkipBlank"))) SkipBlankPages = *skip;
+
+  // Stored sizes are outer sizes; resize() takes the client size and keeps
+  // the window's minimum size.
+  QWidget* window = c.window;
+  if (const auto width = key.readInteger(QStringLiteral("WWidth"))) {
+    const int frameWidth = window->frameGeometry().width() - window->width();
+    window->resize(*width - frameWidth, window->height());
+  }
+  if (const auto height = key.readInteger(QStringLiteral("WHeight"))) {
+    const int frameHeight = window->frameGeometry().height() - window->height();
+    window->resize(window->width(), *height - frameHeight);
+  }
+
+  if (restoreScanPrefs) {
+    restoreList(key, QStringLiteral("Scanner"), c.cmb_Sources);
+    restoreList(key, QStringLiteral("Mode"), c.cmb_Mode);
+    restoreList(key, QStringLiteral("Resolution"), c.cmb_Resolution);
+    restoreList(key, QStringLiteral("Size"), c.cmb_Size);
+    restoreList(key, QStringLiteral("Format"), c.cmb_Format);
+    restoreText(key, QStringLiteral("FileName"), c.edt_FileName);
+    restoreText(key, QStringLiteral("Destination"), c.edt_Destination);
+    restoreCheck(key, QStringLiteral("ADF"), c.cb_ADF);
+    restoreCheck(key, QStringLiteral("Duplex"), c.cb_Duplex);
+  }
+  key.close();
+}
+
+void SaveSettings(const MainSettingsControls& c) {
+  platform::RegistryKey key;
+  key.writeInteger(QStringLiteral("Scanner"), c.cmb_Sources->currentIndex());
+  key.writeInteger(QStringLiteral("Mode"), c.cmb_Mode->currentIndex());
+  key.writeInteger(QStringLiteral("Resolution"), c.cmb_Resolution->currentIndex());
+  key.writeInteger(QStringLiteral("Size"), c.cmb_Size->currentIndex());
+  key.writeInteger(QStringLiteral("Format"), c.cmb_Format->currentIndex());
+  key.writeText(QStringLiteral("FileName"), c.edt_FileName->text());
+  key.writeText(QStringLiteral("Destination"), c.edt_Destination->text());
+  key.writeBool(QStringLiteral("ADF"), c.cb_ADF->isChecked());
+  key.writeBool(QStringLiteral("Duplex"), c.cb_Duplex->isChecked());
+  const QRect outer = c.window->frameGeometry();
+  key.writeInteger(QStringLiteral("WWidth"), outer.width());
+  key.writeInteger(QStringLiteral("WHeight"), outer.height());
+  // A store that can't be written must not keep the window from closing;
+  // the values are simply not kept.
+  key.close();
+}
