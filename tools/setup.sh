@@ -36,6 +36,9 @@ if command -v locale-gen >/dev/null && ! locale -a 2>/dev/null | grep -qi '^de_D
   $sudo locale-gen >/dev/null
 fi
 
+# Real print queues (cups-pdf) for the copy job and its tests.
+"$here/tools/cups-setup.sh"
+
 build_type=${BUILD_TYPE:-RelWithDebInfo}
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="$build_type" >/dev/null
 cmake --build build -j"$(nproc)"
