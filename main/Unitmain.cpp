@@ -4,6 +4,7 @@
 #include "imagelist/ImagePane.h"
 #include "imagelist/Unitpreview.h"
 #include "output/FileNaming.h"
+#include "output/PagePrinter.h"
 #include "output/Thumbnail.h"
 #include "platform/Clock.h"
 #include "platform/Error.h"
@@ -77,6 +78,7 @@ auto Tfrm_Main::guard(Handler handler) {
 }
 
 Tfrm_Main::Tfrm_Main(std::unique_ptr<ScanDriver> driver, QWidget* parent) : QMainWindow(parent) {
+  Printer = std::make_unique<output::PagePrinter>();
   setObjectName(QStringLiteral("frm_Main"));
   setWindowTitle(QStringLiteral("Brevalto Pro"));
   QFont font(QStringLiteral("Tahoma"));
@@ -196,6 +198,7 @@ void Tfrm_Main::buildMenus() {
   connect(Action1, &QAction::triggered, this, guard([this] { Scan1Click(); }));
   connect(Action3, &QAction::triggered, this, guard([this] { Copy1Click(); }));
   connect(ActionCancel, &QAction::triggered, this, guard([this] { ActionCancelExecute(); }));
+  connect(FilePrintSetup1, &QAction::triggered, this, guard([this] { Printer->showPrintSetup(this); }));
   connect(FileExit1, &QAction::triggered, this, guard([this] { close(); }));
   connect(Action4, &QAction::triggered, this, guard([this] { Action4Execute(); }));
   connect(Action5, &QAction::triggered, this, guard([this] { Action5Execute(); }));
@@ -398,8 +401,11 @@ void Tfrm_Main::LoadPreviewImage(const QString& path) {
 
 void Tfrm_Main::DrawRulers(double scale) { gb_Preview->drawRulers(scale, DisplayUnits); }
 
-void Tfrm_Main::PreparePrinter() {}
-void Tfrm_Main::PrintPage(const QString&, int, int) {}
+void Tfrm_Main::PreparePrinter() { Printer->preparePrinter(PrintableWidth, PrintableHeight); }
+
+void Tfrm_Main::PrintPage(const QString& path, int width, int height) {
+  Printer->printPage(path, width, height, PrintableWidth, PrintableHeight);
+}
 
 // ---------------------------------------------------------------------------
 // Preview pane
@@ -591,7 +597,14 @@ void Tfrm_Main::StartCopy() {
   openChosenSource();
   setFixedOptions();
   VintaSoftTwain->setPixelType(cmb_Mode->currentIndex());
-  PreparePrinter();
+  try {
+    PreparePrinter();
+  } catch (const std::exception& error) {
+    // Without a printer nothing is scanned: a copy would only be lost.
+    SetStatus(QString::fromUtf8(error.what()), true);
+    enableJobButtons();
+    return;
+  }
   VintaSoftTwain->setResolution(cmb_Resolution->currentText().toInt());
   CurrentResolution = VintaSoftTwain->resolution();
   VintaSoftTwain->setPageSize(cmb_Size->currentIndex());

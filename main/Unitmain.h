@@ -26,6 +26,9 @@ class TVintaSoftTwain;
 class Tfrm_About;
 class Tfrm_Preview;
 class Tfrm_Settings;
+namespace output {
+class PagePrinter;
+}
 
 // Kinds of acquisition job. JobKind keeps the last job's value after it ends.
 enum JobKindValue : int { jkNone = 0, jkPreview = 1, jkScan = 2, jkCopy = 3 };
@@ -53,6 +56,8 @@ class Tfrm_Main : public QMainWindow {
   bool SkipBlankPages = false;
   int PrintableWidth = 0;
   int PrintableHeight = 0;
+  // The current printer of copy jobs and of File > Print Setup.
+  std::unique_ptr<output::PagePrinter> Printer;
   // Set by the cancel command; the progress handler answers the control with
   // it at the next event that allows an interruption.
   bool AbortPending = false;
