@@ -649,6 +649,15 @@ void Tfrm_Main::MakeThumbnail(const QString& path, int width, int height, const 
 
 void Tfrm_Main::VintaSoftTwainPostScan(int flag) {
   if (flag != 0) {
+    // The acquisition ended without a single page (a jam on the first sheet,
+    // a scanner that went away). No page event will follow, so a running
+    // job ends here; otherwise its buttons would stay disabled for good.
+    const bool jobRunning = !ToolButtonPreview->isEnabled() || !ToolButtonScan->isEnabled();
+    if (jobRunning) {
+      if (JobKind != jkPreview) VintaSoftTwain->StopDevice();
+      enableJobButtons();
+      if (VintaSoftTwain->errorCode() == 0) SetStatus(QStringLiteral("Ready"), false);
+    }
     if (VintaSoftTwain->errorCode() != 0) SetStatus(VintaSoftTwain->errorString(), true);
     return;
   }

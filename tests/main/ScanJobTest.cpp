@@ -349,6 +349,25 @@ TEST_F(ScanJob, AnErrorWithTheLastPageEndsInRed) {
   EXPECT_EQ(listed(), 2);
 }
 
+// A batch that ends before its first page sends no page event at all; the
+// job must still end, or the window would keep its buttons disabled.
+TEST_F(ScanJob, AJamOnTheFirstSheetEndsTheJobInRed) {
+  start({{.hasFeeder = true, .pages = {page(Qt::red), page(Qt::green)}}});
+  script->failOnPage(0, scanerror::kFeederJammed, QStringLiteral("Document feeder jammed"));
+  w->cb_ADF->setChecked(true);
+  w->Scan1Click();
+  ASSERT_TRUE(waitForJobEnd());
+  EXPECT_EQ(w->StatusText(), QStringLiteral("Document feeder jammed"));
+  EXPECT_TRUE(w->StatusIsError());
+  EXPECT_TRUE(filesIn(destination).isEmpty());
+  EXPECT_EQ(script->log().count(QStringLiteral("StopDevice()")), 1);
+
+  script->clearFailures();
+  w->Scan1Click();
+  ASSERT_TRUE(waitForJobEnd());
+  EXPECT_EQ(filesIn(destination).size(), 2) << "the next scan works";
+}
+
 TEST_F(ScanJob, AReportWithoutAPageAndNoErrorChangesNothing) {
   start({{}});
   w->SetStatus(QStringLiteral("Something"), false);
