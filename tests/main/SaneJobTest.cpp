@@ -1,0 +1,203 @@
+// Whole jobs through the program's own SANE driver and SANE's "test" backend:
+// a scan in each file format, a feeder batch of the backend's ten sheets,
+// blank feeder pages with and without "SkipBlank", and a preview.
+
+#include "ChildRun.h"
+#include "SaneWindow.h"
+
+#include "imagelist/ImagePane.h"
+#include "imagelist/TiffDecoder.h"
+#include "main/Unitmain.h"
+#include "output/FileNaming.h"
+#include "platform/Clock.h"
+#include "platform/PictureLoader.h"
+#include "preview/PreviewFit.h"
+#include "preview/PreviewLayer.h"
+#include "preview/PreviewPane.h"
+#include "preview/LayeredImage.h"
+#include "status/StatusBar.h"
+#include "support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QListWidget>
+
+#include <algorithm>
+
+namespace {
+
+const QDateTime kNow(QDate(2009, 12, 8), QTime(23, 45, 10));
+
+class SaneJob : public SaneWindowTest {
+ protected:
+  void SetUp() override {
+    SaneWindowTest::SetUp();
+    platform::ClockSeam::set([] { return kNow; });
+  }
+  void TearDown() override {
+    SaneWindowTest::TearDown();
+    platform::ClockSeam::reset();
+  }
+  static QString temp() { return qEnvironmentVariable("TEMP"); }
+};
+
+struct FormatCase {
+  const char* name;
+  int item;              // of cmb_Format
+  const char* extension;
+  QList<QByteArray> signatures;  // how a file of the format begins
+  bool lossless;
+  QImage (*decode)(const QString& path);  // the program's own decoder, as its viewer uses it
+};
+
+QImage loadWithPlatform(const QString& path) { return platform::loadPicture(path); }
+
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
+
+class SaneFormat : public SaneJob, public ::testing::WithParamInterface<FormatCase> {};
+
+TEST_P(SaneFormat, FlatbedScanWritesAReadableFileAndOneEntry) {
+  const FormatCase& c = GetParam();
+  start();
+  w->cmb_Format->setCurrentIndex(c.item);
+  w->Scan1Click();
+  ASSERT_TRUE(waitForJobEnd());
+  EXPECT_EQ(w->StatusText(), QStringLiteral("Ready"));
+  EXPECT_FALSE(w->StatusIsError());
+
+  const QString name = "Brevalto_" + output::timeStamp(kNow) + "." + c.extension;
+  ASSERT_EQ(filesIn(destination), QStringList{name});
+  ASSERT_EQ(listCaptions(), QStringList{name});
+
+  // The file holds the page the scanner delivered: the same picture as its
+  // bitmap copy, of the size the backend scans "A6 " at 75 dpi.
+  const QString path = destination + "/" + name;
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray head = file.read(4);
+  EXPECT_TRUE(std::any_of(c.signatures.begin(), c.signatures.end(),
+                          [&](const QByteArray& signature) { return head.startsWith(signature); }))
+      << head.toHex().toStdString();
+  const QImage saved = c.decode(path);
+  ASSERT_FALSE(saved.isNull());
+  const QString copyPath = w->pnl_Right->lv_Images->item(0)->data(ImagePane::TempCopyRole).toString();
+  EXPECT_EQ(QFileInfo(copyPath).absolutePath(), QFileInfo(temp() + "/x").absolutePath());
+  const QImage copy(copyPath);
+  ASSERT_FALSE(copy.isNull()) << copyPath.toStdString();
+  EXPECT_NEAR(saved.width(), 4.1 * 75, 2);
+  EXPECT_NEAR(saved.height(), 5.8 * 75, 2);
+  ASSERT_EQ(saved.size(), copy.size());
+  const QImage a = saved.convertToFormat(QImage::Format_Grayscale8);
+  const QImage b = copy.convertToFormat(QImage::Format_Grayscale8);
+  int worst = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x)
+      worst = std::max(worst, std::abs(int(a.constScanLine(y)[x]) - int(b.constScanLine(y)[x])));
+  EXPECT_LE(worst, c.lossless ? 0 : 24);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, SaneFormat,
+                         ::testing::Values(FormatCase{"Bmp", 0, "bmp", {"BM"}, true, loadWithPlatform},
+                                           FormatCase{"Jpeg", 1, "jpg", {"\xFF\xD8\xFF"}, false, loadWithPlatform},
+                                           FormatCase{"Tiff", 2, "tiff", {{"II*\0", 4}, {"MM\0*", 4}}, true, decodeTiff}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(SaneJob, FeederBatchOfTenSheetsGivesTenFilesAndEntries) {
+  start();
+  w->cb_ADF->setChecked(true);
+  w->Scan1Click();
+  ASSERT_TRUE(waitForJobEnd());
+  EXPECT_TRUE(w->UseFeeder);
+
+  // All ten within the same (frozen) second: the counter keeps them apart.
+  const QString stamp = output::timeStamp(kNow);
+  QStringList expected{"Brevalto_" + stamp + ".bmp"};
+  for (int k = 1; k < 10; ++k) expected << "Brevalto_" + stamp + "_" + QString::number(k) + ".bmp";
+  EXPECT_EQ(listCaptions(), expected);
+  QStringList sorted = expected;
+  sorted.sort();
+  EXPECT_EQ(filesIn(destination), sorted);
+  for (const QString& file : expected)
+    EXPECT_FALSE(QImage(destination + "/" + file).isNull()) << file.toStdString();
+
+  EXPECT_EQ(w->StatusText(), QStringLiteral("Ready"));
+  EXPECT_FALSE(w->StatusIsError());
+  EXPECT_TRUE(idle());
+  EXPECT_EQ(w->sb_Main->panelText(3), QStringLiteral("10 files"));
+  EXPECT_EQ(statuses.first(), QStringLiteral("Scanning ... "));
+}
+
+// The backend's "Solid white" sheets are blank pages from the feeder.
+TEST_F(SaneJob, BlankFeederSheetsAreWrittenAndListedOnlyWithoutSkipBlank) {
+  if (!child_run::inChild({.testConf = {QStringLiteral("test-picture \"Solid white\"")}})) return;
+  struct Row {
+    bool skipBlank;
+    int listed;
+  };
+  int minute = 0;
+  for (const Row row : {Row{true, 0}, Row{false, 10}}) {
+    SCOPED_TRACE(row.skipBlank ? "SkipBlank on" : "SkipBlank off");
+    // A stamp of its own, so this batch's bitmap copies don't replace the last.
+    const QDateTime now = kNow.addSecs(60 * minute++);
+    platform::ClockSeam::set([now] { return now; });
+    destination = testing_support::makeTempDir(QStringLiteral("dest"));
+    const int copiesBefore = filesIn(temp(), {"*.bmp"}).size();
+    start();
+    w->SkipBlankPages = row.skipBlank;
+    w->cb_ADF->setChecked(true);
+    w->Scan1Click();
+    ASSERT_TRUE(waitForJobEnd());
+    EXPECT_EQ(filesIn(destination).size(), 10);
+    // Each sheet's bitmap copy is written too, listed or not; the ten stamps
+    // are the same, but the counter tells them apart in the temporary folder.
+    EXPECT_EQ(filesIn(temp(), {"*.bmp"}).size() - copiesBefore, 10);
+    EXPECT_EQ(listed(), row.listed);
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Ready"));
+    EXPECT_FALSE(w->StatusIsError());
+    EXPECT_TRUE(idle());
+    windows = ProgramWindows();
+  }
+}
+
+TEST_F(SaneJob, PreviewFillsThePane) {
+  start();
+  const QString previewFile = temp() + "/Brevalto.bmp";
+  w->ToolButtonPreviewClick();
+  EXPECT_EQ(statuses.value(0), QStringLiteral("Image preview ... "));
+  ASSERT_TRUE(waitForJobEnd());
+  EXPECT_EQ(w->StatusText(), QStringLiteral("Ready"));
+  EXPECT_FALSE(w->StatusIsError());
+  EXPECT_EQ(w->CurrentResolution, 100);
+
+  // The whole 200 x 200 mm bed, in colour at 100 dpi.
+  const QImage scanned(previewFile);
+  ASSERT_FALSE(scanned.isNull());
+  EXPECT_NEAR(scanned.width(), 200 / 25.4 * 100, 2);
+  EXPECT_NEAR(scanned.height(), 200 / 25.4 * 100, 2);
+
+  const QSize pane = w->gb_Preview->image()->size();
+  const float k = std::min(float(pane.width()) / scanned.width(), float(pane.height()) / scanned.height());
+  const FloatRect shown = w->gb_Preview->imageArea();
+  EXPECT_FLOAT_EQ(shown.left, 0);
+  EXPECT_FLOAT_EQ(shown.top, 0);
+  EXPECT_NEAR(shown.right, scanned.width() * k, 0.01);
+  EXPECT_NEAR(shown.bottom, scanned.height() * k, 0.01);
+  // A square bed in a tall pane takes the pane's whole width.
+  EXPECT_NEAR(shown.right, pane.width(), 0.01);
+  EXPECT_NEAR(w->PreviewScale, 100 * k, 1e-3);
+
+  const QImage bitmap = w->gb_Preview->previewLayer()->bitmap();
+  ASSERT_FALSE(bitmap.isNull());
+  EXPECT_EQ(bitmap.width(), pane.width());
+  // The backend's default sheet is solid black, and so is the preview.
+  EXPECT_LT(qGray(bitmap.pixel(bitmap.width() / 2, bitmap.height() / 2)), 32);
+  const FloatRect frame = w->gb_Preview->frameLocation();
+  EXPECT_FLOAT_EQ(frame.right, shown.right);
+  EXPECT_FLOAT_EQ(frame.bottom, shown.bottom);
+  EXPECT_EQ(listed(), 0);
+  EXPECT_TRUE(filesIn(destination).isEmpty());
+}
+
+}  // namespace
