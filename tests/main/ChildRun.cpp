@@ -51,7 +51,10 @@ bool inChild(const Setup& setup) {
   child.setProcessChannelMode(QProcess::MergedChannels);
   child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_filter=") + name});
   const bool finished = child.waitForFinished(120000);
-  if (!finished) child.kill(), child.waitForFinished(5000);
+  if (!finished) {
+    child.kill();
+    child.waitForFinished(5000);
+  }
   const std::string output = QString::fromLocal8Bit(child.readAll()).toStdString();
   EXPECT_TRUE(finished) << "the child did not finish in 120 s:\n" << output;
   EXPECT_EQ(child.exitStatus(), QProcess::NormalExit) << output;
