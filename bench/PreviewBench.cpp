@@ -12,11 +12,13 @@
 #include "main/Unitmain.h"
 #include "output/FileNaming.h"
 #include "preview/LayeredImage.h"
+#include "preview/PreviewFit.h"
 #include "preview/PreviewPane.h"
 #include "preview/SelectionFrame.h"
 #include "scanner/ImageFileWriter.h"
 
 #include <QApplication>
+#include <QImageReader>
 #include <QMouseEvent>
 #include <QTest>
 
@@ -59,6 +61,14 @@ int main(int argc, char** argv) {
     load();
     QCoreApplication::processEvents();
   });
+  // Where the time goes: reading the file, fitting it to the pane, the rulers.
+  QImage read;
+  const double readMs = bench::medianMs(reps * 3, [&] { read = QImageReader(path).read(); });
+  const preview_fit::Fit fitted = preview_fit::fit(pane->image()->size(), read.size());
+  const double resampleMs = bench::medianMs(reps * 3, [&] { preview_fit::resample(read, fitted.bitmap); });
+  const double rulersMs = bench::medianMs(reps * 3, [&] { pane->drawRulers(w->PreviewScale, w->DisplayUnits); });
+  std::printf("preview: read %.2f ms (format %d), resample to %dx%d %.2f ms, rulers %.2f ms\n", readMs,
+              static_cast<int>(read.format()), fitted.bitmap.width(), fitted.bitmap.height(), resampleMs, rulersMs);
   std::printf("preview: scale %.3f, image area %.0fx%.0f; load + repaint %.2f ms\n", w->PreviewScale,
               pane->imageArea().right, pane->imageArea().bottom, loadAndPaintMs);
   bench::printRow({"6", QStringLiteral("LoadPreviewImage of an 850x1100 preview"), bench::ms(loadMs), "-", "-",

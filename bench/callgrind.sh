@@ -21,3 +21,6 @@ grep -v '^ROW' "$out/stdout" || true
 total=$(callgrind_annotate "$out/callgrind.out" 2>/dev/null | awk '/PROGRAM TOTALS/ {gsub(",", "", $1); print $1; exit}')
 echo "post-scan handling ($format), 2 pages: total Ir $total"
 echo "per page: $((total / 2)) Ir"
+echo "largest inclusive costs:"
+callgrind_annotate --inclusive=yes "$out/callgrind.out" 2>/dev/null | grep -E '^ *[0-9,]+ \(' | head -25
+if [[ -n ${CALLGRIND_KEEP:-} ]]; then cp "$out/callgrind.out" "$CALLGRIND_KEEP"; fi
