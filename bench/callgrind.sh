@@ -21,6 +21,7 @@ grep -v '^ROW' "$out/stdout" || true
 total=$(callgrind_annotate "$out/callgrind.out" 2>/dev/null | awk '/PROGRAM TOTALS/ {gsub(",", "", $1); print $1; exit}')
 echo "post-scan handling ($format), 2 pages: total Ir $total"
 echo "per page: $((total / 2)) Ir"
-echo "largest inclusive costs:"
-callgrind_annotate --inclusive=yes "$out/callgrind.out" 2>/dev/null | grep -E '^ *[0-9,]+ \(' | head -25
 if [[ -n ${CALLGRIND_KEEP:-} ]]; then cp "$out/callgrind.out" "$CALLGRIND_KEEP"; fi
+echo "largest inclusive costs below the handler:"
+callgrind_annotate --inclusive=yes "$out/callgrind.out" >"$out/annotated" 2>/dev/null || true
+grep -E '^ *[0-9,]+ \(' "$out/annotated" | grep -v '(100.0%)' | head -25 | cut -c1-220 || true
