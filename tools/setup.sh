@@ -12,7 +12,7 @@ packages=(
   libtiff-dev libtiff-tools libjpeg-dev libjpeg-turbo-progs
   libgtest-dev googletest
   file xvfb xauth xdotool x11-apps locales
-  desktop-file-utils appstream clang
+  desktop-file-utils appstream
 )
 
 missing=()
