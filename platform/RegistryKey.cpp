@@ -6,6 +6,7 @@
 #include <QLockFile>
 #include <QSaveFile>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <limits>
@@ -82,8 +83,12 @@ bool createEmptyStore(const QString& path) {
   return file.open(QIODevice::WriteOnly | QIODevice::NewOnly) || QFileInfo(path).isFile();
 }
 
+// Where QSettings keeps the user's "Quellmark/Brevalto Pro" store. Built here
+// rather than asked of a QSettings object, which would read the whole file
+// into Qt's shared cache on every open only to tell us its name.
 QString storePath() {
-  return QSettings(QStringLiteral("Quellmark"), QStringLiteral("Brevalto Pro")).fileName();
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+         QStringLiteral("/Quellmark/Brevalto Pro.conf");
 }
 
 // QSettings keeps one shared image of each file it has seen and notices
