@@ -15,6 +15,11 @@ namespace {
 // tried, so a damaged or hostile file can't take all the memory.
 constexpr quint64 kMaxPixels = quint64(1) << 28;
 
+// The same holds for libtiff's own buffers (strips, tiles, tag arrays), whose
+// sizes come from the file too: one allocation may be as large as our biggest
+// raster, no larger.
+constexpr tmsize_t kMaxSingleAllocation = tmsize_t(kMaxPixels * 4);
+
 // The viewer has no log: libtiff's complaints about damaged files would only
 // end up on the terminal. The outcome is judged by the calls' results.
 int quietHandler(TIFF*, void*, const char*, const char*, va_list) { return 1; }
@@ -27,6 +32,7 @@ std::unique_ptr<TIFF, TiffCloser> openTiff(const QString& path) {
   TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
   TIFFOpenOptionsSetErrorHandlerExtR(options, quietHandler, nullptr);
   TIFFOpenOptionsSetWarningHandlerExtR(options, quietHandler, nullptr);
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options, kMaxSingleAllocation);
   TIFF* tif = TIFFOpenExt(QFile::encodeName(path).constData(), "r", options);
   TIFFOpenOptionsFree(options);
   return std::unique_ptr<TIFF, TiffCloser>(tif);

@@ -19,6 +19,12 @@ namespace {
 // viewer can't show them anyway and a damaged header must not exhaust memory.
 constexpr qint64 kMaxPixels = qint64(1) << 28;
 
+// libjpeg's own working memory. A baseline picture needs a few rows of it; a
+// progressive one keeps every coefficient of the picture, six bytes a pixel in
+// colour, which for a crafted header means gigabytes before a single row is
+// decoded. Beyond this libjpeg stops with an error instead of allocating.
+constexpr long kMaxJpegWorkingMemory = 512L * 1024 * 1024;
+
 QString openFailure(const QString& path) {
   return QStringLiteral("Unable to open file '") + path + QStringLiteral("'");
 }
@@ -100,7 +106,16 @@ bool decodeJpeg(JpegJob* job) {
   jpeg_create_decompress(cinfo);
   jpeg_mem_src(cinfo, reinterpret_cast<const unsigned char*>(job->data->constData()),
                static_cast<unsigned long>(job->data->size()));
+  cinfo->mem->max_memory_to_use = kMaxJpegWorkingMemory;
   jpeg_read_header(cinfo, TRUE);
+  if (qint64(cinfo->image_width) * cinfo->image_height > kMaxPixels * 64) {
+    // Even the smallest scaled decoding (1/8) would be refused below; don't
+    // let libjpeg set up for it.
+    qsnprintf(job->message, JMSG_LENGTH_MAX, "picture too large (%u x %u)",
+              cinfo->image_width, cinfo->image_height);
+    jpeg_destroy_decompress(cinfo);
+    return false;
+  }
 
   QImage::Format format = QImage::Format_RGB888;
   bool cmyk = false;
