@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 QString listedFilePath(const QString& folder, const QString& caption) {
@@ -19,6 +20,10 @@ bool isPlainFileName(const QString& name) {
 bool renameWithoutReplacing(const QString& from, const QString& to) {
   const QByteArray source = QFile::encodeName(from);
   const QByteArray target = QFile::encodeName(to);
+  // An entry stands for a file. Whatever took its name since (a folder the
+  // user made there) is not the program's to move.
+  struct stat status;
+  if (::stat(source.constData(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
   if (renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
     return true;
   if (errno != EINVAL && errno != ENOSYS) return false;

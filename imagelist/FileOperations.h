@@ -10,8 +10,8 @@ QString listedFilePath(const QString& folder, const QString& caption);
 // or "..", no separator (which would move the file out of the folder).
 bool isPlainFileName(const QString& name);
 
-// Renames without ever replacing an existing file of the new name. False when
-// nothing was renamed.
+// Renames a regular file without ever replacing an existing file of the new
+// name. False when nothing was renamed, also when `from` is no regular file.
 bool renameWithoutReplacing(const QString& from, const QString& to);
 
 // Deletes the file for good (no waste bin). False when it is still there.
