@@ -140,6 +140,28 @@ TEST_P(UnwritableFolder, TheUserIsToldAndTheNextJobWorksOnceItIsPutRight) {
   EXPECT_EQ(listed(), 3);
 }
 
+// A preview keeps its picture in the temporary folder too.
+TEST_F(UnwritableFolder, APreviewThatCannotBeSavedEndsInRed) {
+  const QString bad = testing_support::makeTempDir(QStringLiteral("bad"));
+  writeFile(bad + "/file");
+  qputenv("TEMP", QString(bad + "/file").toLocal8Bit());
+  auto driver = std::make_unique<ScriptedDriver>();
+  driver->addSource({.pages = {barPage(Qt::yellow, 400, 400)}});
+  start(std::move(driver));
+  w->ToolButtonPreviewClick();
+  ASSERT_TRUE(waitForJobEnd());
+  EXPECT_EQ(statuses.last(), "!Unable to write file '" + bad + "/file/Brevalto.bmp': " +
+                                 QString::fromLocal8Bit(std::strerror(ENOTDIR)));
+  EXPECT_TRUE(messageTexts().isEmpty());
+
+  qputenv("TEMP", temp.toLocal8Bit());
+  w->ToolButtonPreviewClick();
+  ASSERT_TRUE(waitForJobEnd());
+  EXPECT_EQ(w->StatusText(), QStringLiteral("Ready"));
+  EXPECT_FALSE(w->StatusIsError());
+  EXPECT_TRUE(QFile::exists(temp + "/Brevalto.bmp"));
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Faults, UnwritableFolder,
     ::testing::Values(FolderCase{"ReadOnlyDestination", Folder::Destination, Fault::ReadOnly},
