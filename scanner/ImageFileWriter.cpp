@@ -1,9 +1,7 @@
 #include "scanner/ImageFileWriter.h"
 
-#include <QBuffer>
 #include <QByteArray>
 #include <QFileInfo>
-#include <QImageWriter>
 #include <QRandomGenerator>
 
 #include <algorithm>
@@ -77,20 +75,100 @@ bool setBitIsDark(const QImage& mono) {
 
 // ---- BMP -------------------------------------------------------------------
 
-QString encodeBmp(const QImage& image, int dotsPerInch, int fd) {
-  QImage page = image;
-  const int dotsPerMeter = qRound(dotsPerInch / 0.0254);
-  page.setDotsPerMeterX(dotsPerMeter);
-  page.setDotsPerMeterY(dotsPerMeter);
+constexpr size_t kBandBytes = 1 << 20;  // rows gathered per write() call
 
-  QByteArray data;
-  data.reserve(static_cast<qsizetype>(page.height()) * ((page.width() * 3 + 3) & ~3) + 2048);
-  QBuffer buffer(&data);
-  buffer.open(QIODevice::WriteOnly);
-  QImageWriter writer(&buffer, "bmp");
-  if (!writer.write(page)) return writer.errorString();
-  buffer.close();
-  if (!writeAll(fd, data.constData(), static_cast<size_t>(data.size()))) return systemReason(errno);
+void putLe16(unsigned char*& at, uint16_t value) {
+  *at++ = static_cast<unsigned char>(value);
+  *at++ = static_cast<unsigned char>(value >> 8);
+}
+
+void putLe32(unsigned char*& at, uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) *at++ = static_cast<unsigned char>(value >> shift);
+}
+
+// Collects rows and hands them to the file in large writes.
+class BandWriter {
+ public:
+  explicit BandWriter(int fd) : fd_(fd) { band_.reserve(kBandBytes); }
+  // Space for `size` more bytes at the end of the band.
+  unsigned char* append(size_t size) {
+    const size_t used = band_.size();
+    band_.resize(used + size);
+    return band_.data() + used;
+  }
+  bool flushIfFull() { return band_.size() < kBandBytes - kBandBytes / 8 || flush(); }
+  bool flush() {
+    const bool ok = writeAll(fd_, band_.data(), band_.size());
+    band_.clear();
+    return ok;
+  }
+
+ private:
+  int fd_;
+  std::vector<unsigned char> band_;
+};
+
+// Qt's writer is the reference for the layout below, byte for byte: a 14-byte
+// file header, a 40-byte info header, the colour table as B, G, R, 0 (a
+// line-art page's own palette, 256 greys for grey pages), then the rows bottom-up,
+// each padded to four bytes. Grey and line-art rows go out as the image holds
+// them, padding included; colour rows become B, G, R with zero padding.
+QString encodeBmp(const QImage& page, int dotsPerInch, int fd) {
+  const int width = page.width();
+  const int height = page.height();
+  const bool lineArt = page.format() == QImage::Format_Mono;
+  const bool grey = page.format() == QImage::Format_Grayscale8;
+  const int bits = lineArt ? 1 : grey ? 8 : 24;
+  const uint32_t colours = lineArt ? static_cast<uint32_t>(page.colorCount()) : grey ? 256 : 0;
+  const size_t rowBytes = ((static_cast<size_t>(width) * bits + 31) >> 5) << 2;
+  const uint64_t pixelBytes = static_cast<uint64_t>(rowBytes) * static_cast<uint64_t>(height);
+  const uint32_t offset = 14 + 40 + colours * 4;
+  if (pixelBytes + offset > 0xffffffffu) return QStringLiteral("the page is too large for a bitmap file");
+  const auto dotsPerMeter = static_cast<uint32_t>(qRound(dotsPerInch / 0.0254));
+
+  BandWriter out(fd);
+  unsigned char* at = out.append(offset);
+  *at++ = 'B';
+  *at++ = 'M';
+  putLe32(at, static_cast<uint32_t>(offset + pixelBytes));
+  putLe32(at, 0);  // reserved
+  putLe32(at, offset);
+  putLe32(at, 40);
+  putLe32(at, static_cast<uint32_t>(width));
+  putLe32(at, static_cast<uint32_t>(height));  // positive: bottom-up rows
+  putLe16(at, 1);                              // planes
+  putLe16(at, static_cast<uint16_t>(bits));
+  putLe32(at, 0);  // BI_RGB
+  putLe32(at, static_cast<uint32_t>(pixelBytes));
+  putLe32(at, dotsPerMeter);
+  putLe32(at, dotsPerMeter);
+  putLe32(at, colours);  // colours used
+  putLe32(at, colours);  // colours important
+  for (uint32_t i = 0; i < colours; ++i) {
+    const int index = static_cast<int>(i);
+    const QRgb colour = lineArt ? page.color(index) : qRgb(index, index, index);
+    *at++ = static_cast<unsigned char>(qBlue(colour));
+    *at++ = static_cast<unsigned char>(qGreen(colour));
+    *at++ = static_cast<unsigned char>(qRed(colour));
+    *at++ = 0;
+  }
+
+  for (int y = height - 1; y >= 0; --y) {
+    const uchar* from = page.constScanLine(y);
+    unsigned char* to = out.append(rowBytes);
+    if (bits == 24) {
+      for (int x = 0; x < width; ++x, from += 3, to += 3) {
+        to[0] = from[2];
+        to[1] = from[1];
+        to[2] = from[0];
+      }
+      std::memset(to, 0, rowBytes - static_cast<size_t>(width) * 3);
+    } else {
+      std::memcpy(to, from, rowBytes);
+    }
+    if (!out.flushIfFull()) return systemReason(errno);
+  }
+  if (!out.flush()) return systemReason(errno);
   return {};
 }
 

@@ -12,6 +12,7 @@
 #include <QRegularExpression>
 
 #include <csignal>
+#include <cstring>
 #include <cstdlib>
 #include <vector>
 
@@ -218,6 +219,56 @@ TEST(ImageFileWriter, ConvertsOtherPixelFormats) {
   EXPECT_TRUE(QString::fromUtf8(runTool("tiffinfo", {folder + "/grey.tiff"}).out).contains("Samples/Pixel: 1"));
   EXPECT_TRUE(readTiffPixels(folder + "/grey.tiff", &width, &height) == pixelsOf(indexedGrey));
 }
+
+// Bitmaps written before keep their exact bytes: Qt's own writer, which the
+// program once used, is the reference for every page kind, with row padding
+// left by odd widths (QImage leaves a scan line's padding as it finds it, and
+// so do both writers for grey and line art) and a line-art page without a
+// palette of its own.
+struct BitmapCase {
+  const char* name;
+  Mode mode;
+  int width;
+  bool dropPalette = false;
+};
+
+class BitmapBytes : public ::testing::TestWithParam<BitmapCase> {};
+
+TEST_P(BitmapBytes, MatchQtsWriter) {
+  const BitmapCase& c = GetParam();
+  QImage page = makePage(c.mode, c.width, 7);
+  if (c.dropPalette) page.setColorTable({});
+  // Deterministic padding bytes, so both files see the same ones.
+  for (int y = 0; y < page.height(); ++y) {
+    const int used = (page.width() * page.depth() + 7) / 8;
+    std::memset(page.scanLine(y) + used, 0x5a, static_cast<size_t>(page.bytesPerLine() - used));
+  }
+  const QString folder = testing_support::makeTempDir();
+  QString error;
+  ASSERT_TRUE(writeImageFile(page, folder + "/ours.bmp", ImageFileFormat::Bmp, kDpi, &error)) << error.toStdString();
+
+  QImage reference = page;
+  reference.setDotsPerMeterX(qRound(kDpi / 0.0254));
+  reference.setDotsPerMeterY(qRound(kDpi / 0.0254));
+  ASSERT_TRUE(reference.save(folder + "/qt.bmp", "BMP"));
+
+  QFile ours(folder + "/ours.bmp"), qt(folder + "/qt.bmp");
+  ASSERT_TRUE(ours.open(QIODevice::ReadOnly));
+  ASSERT_TRUE(qt.open(QIODevice::ReadOnly));
+  const QByteArray a = ours.readAll(), b = qt.readAll();
+  ASSERT_EQ(a.size(), b.size());
+  for (qsizetype i = 0; i < a.size(); ++i) ASSERT_EQ(a[i], b[i]) << "first difference at byte " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryPageKind, BitmapBytes,
+    ::testing::Values(BitmapCase{"ColourOddWidth", Mode::Colour, 301}, BitmapCase{"ColourOnePixel", Mode::Colour, 1},
+                      BitmapCase{"ColourAligned", Mode::Colour, 64}, BitmapCase{"GreyOddWidth", Mode::Grey, 301},
+                      BitmapCase{"GreyAligned", Mode::Grey, 8},
+                      BitmapCase{"LineArtSetBitBlack", Mode::LineArtSetBitBlack, 301},
+                      BitmapCase{"LineArtSetBitWhite", Mode::LineArtSetBitWhite, 33},
+                      BitmapCase{"LineArtWithoutPalette", Mode::LineArtSetBitWhite, 301, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ImageFileWriter, ReplacesAnExistingFileWithTheNewPage) {
   const QString path = testing_support::makeTempDir() + "/page.bmp";
