@@ -1,5 +1,6 @@
 #include "output/Thumbnail.h"
 
+#include "output/BitmapFileReduce.h"
 #include "platform/Error.h"
 
 #include <QImageReader>
@@ -126,13 +127,19 @@ QImage boxReduce(const QImage& source, const QSize& size) {
 }
 
 QImage makeThumbnailImage(const QString& bmpPath, int width, int height) {
-  QImageReader reader(bmpPath);
-  QImage source;
-  if (!reader.read(&source))
-    throw platform::Error(QStringLiteral("Unable to read file '%1': %2").arg(bmpPath, reader.errorString()));
-
   const ThumbnailGeometry geometry = thumbnailGeometry(width, height);
-  const QImage scaled = boxReduce(source, geometry.scaled);
+  // Our own bitmaps are reduced straight from the file; anything else goes
+  // through Qt's reader, which also words the error of an unreadable file.
+  QImage scaled;
+  if (std::optional<QImage> reduced = boxReduceBitmapFile(bmpPath, geometry.scaled)) {
+    scaled = std::move(*reduced);
+  } else {
+    QImageReader reader(bmpPath);
+    QImage source;
+    if (!reader.read(&source))
+      throw platform::Error(QStringLiteral("Unable to read file '%1': %2").arg(bmpPath, reader.errorString()));
+    scaled = boxReduce(source, geometry.scaled);
+  }
 
   QImage cell(kThumbnailWidth, kThumbnailHeight, QImage::Format_RGB32);
   cell.fill(qRgb(255, 255, 255));

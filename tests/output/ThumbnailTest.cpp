@@ -1,11 +1,16 @@
 // Thumbnails of scanned pages: where the reduced page sits in the 100 x 75
 // cell, what the reduction averages, and a file that can't be read.
 
+#include "output/BitmapFileReduce.h"
 #include "output/Thumbnail.h"
 #include "platform/Error.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <cstring>
 
 using namespace output;
 
@@ -83,6 +88,114 @@ TEST(Thumbnail, ReductionAveragesEverySourcePixel) {
   EXPECT_EQ(qGray(boxReduce(mono, QSize(100, 75)).pixel(50, 40)), 128);
   const QImage grey = checker.convertToFormat(QImage::Format_Grayscale8);
   EXPECT_EQ(qGray(boxReduce(grey, QSize(100, 75)).pixel(50, 40)), 128);
+}
+
+// The reduction straight from the file must give what Qt's reader followed by
+// boxReduce gives, for every bitmap kind the program writes and a few it
+// doesn't; kinds it doesn't know it leaves to Qt's reader.
+enum class Kind { Colour, Grey, LineArt, ColourPalette8, ColourPalette1, FewColours };
+
+QImage fixture(Kind kind, int width, int height) {
+  QImage rgb(width, height, QImage::Format_RGB32);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x)
+      rgb.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * 5 + y * 61) % 256, (x * y + 3 * x) % 256));
+  switch (kind) {
+    case Kind::Colour:
+      return rgb.convertToFormat(QImage::Format_RGB888);
+    case Kind::Grey:
+      return rgb.convertToFormat(QImage::Format_Grayscale8);
+    case Kind::LineArt: {
+      QImage mono = rgb.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+      mono.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+      return mono;
+    }
+    case Kind::ColourPalette8: {
+      QList<QRgb> palette;
+      for (int i = 0; i < 256; ++i) palette << qRgb(i, 255 - i, (i * 7) % 256);
+      return rgb.convertToFormat(QImage::Format_Indexed8, palette, Qt::ThresholdDither);
+    }
+    case Kind::ColourPalette1: {
+      QImage mono = rgb.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+      mono.setColorTable({qRgb(200, 10, 10), qRgb(10, 10, 200)});
+      return mono;
+    }
+    case Kind::FewColours:  // Qt writes these as 4-bit bitmaps
+      return rgb.convertToFormat(QImage::Format_Indexed8, {qRgb(0, 0, 0), qRgb(90, 200, 30), qRgb(250, 250, 250)},
+                                 Qt::ThresholdDither);
+  }
+  return {};
+}
+
+struct FileReduceCase {
+  const char* name;
+  Kind kind;
+  QSize source;
+  QSize target;
+  bool read;  // reduced from the file itself, not left to Qt's reader
+};
+
+class FileReduce : public ::testing::TestWithParam<FileReduceCase> {};
+
+TEST_P(FileReduce, AgreesWithQtsReader) {
+  const FileReduceCase& c = GetParam();
+  const QString path = writePage(fixture(c.kind, c.source.width(), c.source.height()), QString(c.name) + ".bmp");
+  const std::optional<QImage> fast = boxReduceBitmapFile(path, c.target);
+  ASSERT_EQ(fast.has_value(), c.read);
+  if (!c.read) return;
+  const QImage expected = boxReduce(QImage(path), c.target);
+  ASSERT_EQ(fast->size(), expected.size());
+  ASSERT_EQ(fast->format(), expected.format());
+  for (int y = 0; y < expected.height(); ++y)
+    for (int x = 0; x < expected.width(); ++x)
+      ASSERT_EQ(fast->pixel(x, y), expected.pixel(x, y)) << "at " << x << "," << y;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bitmaps, FileReduce,
+    ::testing::Values(FileReduceCase{"ColourShrunk", Kind::Colour, {301, 203}, {53, 75}, true},
+                      FileReduceCase{"ColourEnlarged", Kind::Colour, {7, 5}, {100, 71}, true},
+                      FileReduceCase{"ColourOneRow", Kind::Colour, {640, 1}, {100, 1}, true},
+                      FileReduceCase{"GreyShrunk", Kind::Grey, {301, 203}, {100, 67}, true},
+                      FileReduceCase{"GreyEnlarged", Kind::Grey, {3, 9}, {25, 75}, true},
+                      FileReduceCase{"LineArt", Kind::LineArt, {333, 250}, {100, 75}, true},
+                      FileReduceCase{"ColourPalette8", Kind::ColourPalette8, {120, 90}, {100, 75}, true},
+                      FileReduceCase{"ColourPalette1", Kind::ColourPalette1, {99, 130}, {56, 75}, true},
+                      FileReduceCase{"FourBitLeftToQt", Kind::FewColours, {40, 30}, {40, 30}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Thumbnail, BitmapsTheFastReaderDeclinesStillGiveTheirThumbnail) {
+  // A top-down bitmap (negative height, rows from the top) and a cut-off file.
+  QImage page(60, 40, QImage::Format_RGB888);
+  page.fill(qRgb(10, 20, 30));
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 60; ++x) page.setPixel(x, y, qRgb(250, 0, 0));
+  const QString bottomUp = writePage(page, "bottomup.bmp");
+  QFile file(bottomUp);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  QByteArray bytes = file.readAll();
+  file.close();
+  const int rowBytes = (60 * 3 + 3) & ~3;
+  QByteArray topDown = bytes.left(54);
+  qint32 negative = -40;
+  std::memcpy(topDown.data() + 22, &negative, 4);
+  for (int fileRow = 39; fileRow >= 0; --fileRow) topDown += bytes.mid(54 + fileRow * rowBytes, rowBytes);
+  const QString topDownPath = testing_support::makeTempDir("thumbs") + "/topdown.bmp";
+  QFile out(topDownPath);
+  ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+  out.write(topDown);
+  out.close();
+
+  EXPECT_FALSE(boxReduceBitmapFile(topDownPath, QSize(100, 66)).has_value());
+  EXPECT_EQ(makeThumbnailImage(topDownPath, 60, 40), makeThumbnailImage(bottomUp, 60, 40));
+  EXPECT_EQ(makeThumbnailImage(topDownPath, 60, 40).pixel(50, 10), qRgb(250, 0, 0)) << "the top is red";
+
+  const QString cut = testing_support::makeTempDir("thumbs") + "/cut.bmp";
+  QFile cutFile(cut);
+  ASSERT_TRUE(cutFile.open(QIODevice::WriteOnly));
+  cutFile.write(bytes.left(bytes.size() - 7));
+  cutFile.close();
+  EXPECT_FALSE(boxReduceBitmapFile(cut, QSize(100, 66)).has_value());
 }
 
 TEST(Thumbnail, UnreadableFileNamesThePath) {
