@@ -85,6 +85,10 @@ bool becomeUnprivileged(QString* why) {
     *why = QStringLiteral("could not become user 65534");
     return false;
   }
+  if (::access(QFile::encodeName(root).constData(), R_OK | W_OK | X_OK) != 0) {
+    *why = QStringLiteral("user 65534 can't reach the test folders under ") + root;
+    return false;
+  }
   return true;
 }
 
