@@ -356,18 +356,35 @@ QString encodeTiff(const QImage& page, const QString& path, int dotsPerInch, int
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, grey ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_RGB);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
   }
-  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
+  // Uncompressed pages go out in strips of about 256 kB, each handed to
+  // libtiff whole; line art is coded row by row in libtiff's usual strips.
+  const size_t rowBytes = static_cast<size_t>(TIFFScanlineSize(tif));
+  const uint32_t stripRows =
+      lineArt ? TIFFDefaultStripSize(tif, 0)
+              : static_cast<uint32_t>(std::clamp<size_t>((256 * 1024) / std::max<size_t>(rowBytes, 1), 1,
+                                                         static_cast<size_t>(page.height())));
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, stripRows);
   TIFFSetField(tif, TIFFTAG_XRESOLUTION, static_cast<float>(dotsPerInch));
   TIFFSetField(tif, TIFFTAG_YRESOLUTION, static_cast<float>(dotsPerInch));
   TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
 
-  // Codecs may work on the row in place, so each row goes through a copy.
-  const size_t rowBytes = static_cast<size_t>(TIFFScanlineSize(tif));
-  std::vector<unsigned char> row(std::max(rowBytes, static_cast<size_t>(page.bytesPerLine())));
+  // Codecs may work on the data in place, so rows go through a copy.
   bool ok = rowBytes > 0;
-  for (int y = 0; ok && y < page.height(); ++y) {
-    std::memcpy(row.data(), page.constScanLine(y), rowBytes);
-    ok = TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), 0) >= 0;
+  if (lineArt) {
+    std::vector<unsigned char> row(std::max(rowBytes, static_cast<size_t>(page.bytesPerLine())));
+    for (int y = 0; ok && y < page.height(); ++y) {
+      std::memcpy(row.data(), page.constScanLine(y), rowBytes);
+      ok = TIFFWriteScanline(tif, row.data(), static_cast<uint32_t>(y), 0) >= 0;
+    }
+  } else {
+    std::vector<unsigned char> strip(rowBytes * stripRows);
+    for (uint32_t first = 0, number = 0; ok && first < static_cast<uint32_t>(page.height());
+         first += stripRows, ++number) {
+      const uint32_t rows = std::min(stripRows, static_cast<uint32_t>(page.height()) - first);
+      for (uint32_t r = 0; r < rows; ++r)
+        std::memcpy(strip.data() + r * rowBytes, page.constScanLine(static_cast<int>(first + r)), rowBytes);
+      ok = TIFFWriteEncodedStrip(tif, number, strip.data(), static_cast<tmsize_t>(rows * rowBytes)) >= 0;
+    }
   }
   if (ok) ok = TIFFFlush(tif) == 1;
   TIFFClose(tif);
