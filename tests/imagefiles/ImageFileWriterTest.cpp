@@ -270,6 +270,20 @@ INSTANTIATE_TEST_SUITE_P(
                       BitmapCase{"LineArtWithoutPalette", Mode::LineArtSetBitWhite, 301, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A tall page spans several strips, the last one short; they must join up.
+TEST(ImageFileWriter, TallTiffPagesReadBackWhole) {
+  const QString folder = testing_support::makeTempDir();
+  for (Mode mode : {Mode::Grey, Mode::Colour}) {
+    const QImage page = makePage(mode, 301, 1999);
+    const QString path = folder + (mode == Mode::Grey ? "/grey.tiff" : "/colour.tiff");
+    QString error;
+    ASSERT_TRUE(writeImageFile(page, path, ImageFileFormat::Tiff, kDpi, &error)) << error.toStdString();
+    int width = 0, height = 0;
+    EXPECT_TRUE(readTiffPixels(path, &width, &height) == pixelsOf(page)) << path.toStdString();
+    EXPECT_EQ(height, 1999);
+  }
+}
+
 TEST(ImageFileWriter, ReplacesAnExistingFileWithTheNewPage) {
   const QString path = testing_support::makeTempDir() + "/page.bmp";
   QString error;
