@@ -89,9 +89,42 @@ pixel() { import -window root -crop "1x1+$1+$2" txt:- 2>/dev/null | grep -o '#[0
 
 click() { xdotool mousemove --sync "$1" "$2" click 1; }
 
+# The program's visible windows; an open drop-down list or menu is one more.
+open_windows() { xdotool search --onlyvisible --classname '^brevalto-pro$' 2>/dev/null | grep -c .; }
+
+# Opens a drop-down list with a click, types the start of an item as a user
+# picking with the keyboard would, and takes it with Enter.
+pick() {
+  local x=$1 y=$2 text=$3 before
+  before=$(open_windows)
+  click "$x" "$y"
+  wait_for 5 '[ "$(open_windows)" -gt "$before" ]' || fail "the list at $x,$y did not open"
+  xdotool type --delay 60 "$text"
+  xdotool key Return
+  wait_for 5 '[ "$(open_windows)" -eq "$before" ]' || fail "the list at $x,$y did not close after picking '$text'"
+}
+
+# Opens a menu of the menu bar with a click and clicks one of its items.
+menu_click() {
+  local before
+  before=$(open_windows)
+  click $(at $1 $2)
+  wait_for 5 '[ "$(open_windows)" -gt "$before" ]' || fail "the menu at $1,$2 did not open"
+  click $(at $3 $4)
+}
+
 # Without a window manager nobody gives the focus back to the main window when
 # a dialog closes; a desktop would.
 focus_main() { xdotool windowfocus --sync "$main" 2>/dev/null; sleep 0.1; }
+
+# Opens a menu by its Alt key and picks an item by its letter.
+keys_menu() {
+  local before
+  before=$(open_windows)
+  xdotool key "$1"
+  wait_for 5 '[ "$(open_windows)" -gt "$before" ]' || fail "$1 opened no menu"
+  xdotool key "$2"
+}
 
 # The files of a folder matching a pattern, one a line.
 files() { find "$1" -maxdepth 1 -type f -name "$2" -printf '%f\n' 2>/dev/null | sort; }
@@ -129,9 +162,7 @@ start_program() {
 
 end_program() {
   focus_main
-  xdotool key alt+f
-  sleep 0.3
-  xdotool key x
+  keys_menu alt+f x
   wait_for 10 '! kill -0 $app_pid' || fail "File > Exit (Alt+F, X) did not end the program"
   wait "$app_pid"
   local status=$?
@@ -175,11 +206,7 @@ shot "$step"
 
 # Pane pixels per inch after the preview: the bed's width fills the pane's 279.
 step=03-size-A5
-click $(at $size_combo)
-sleep 0.3
-xdotool type --delay 60 "A5"
-xdotool key Return
-sleep 0.3
+pick $(at $size_combo) "A5"
 shot "$step"
 
 step=04-drag-frame
@@ -196,8 +223,8 @@ sleep 0.2
 shot "$step"
 
 step=05-choices
-click $(at $resolution_combo); sleep 0.3; xdotool type --delay 60 "100"; xdotool key Return
-click $(at $format_combo); sleep 0.3; xdotool type --delay 60 "J"; xdotool key Return
+pick $(at $resolution_combo) "100"
+pick $(at $format_combo) "J"
 click $(at $file_name_field); xdotool key ctrl+a; xdotool type --delay 20 "letter"
 click $(at $destination_field); xdotool key ctrl+a; xdotool type --delay 10 "$dest"
 sleep 0.2
@@ -235,7 +262,7 @@ focus_main
 click $(at $list_first)
 sleep 0.2
 click $(at $rename_button)
-sleep 0.3
+sleep 0.5
 xdotool key ctrl+a
 xdotool type --delay 20 "june-letter.jpg"
 shot "$step"
@@ -264,16 +291,11 @@ wait_for 5 '[ ! -e "$page2" ]' || fail "Del and Yes did not delete $page2"
 
 step=11-preferences
 focus_main
-click $(at $settings_menu)
-sleep 0.3
-click $(at $preferences_item)
+menu_click $settings_menu $preferences_item
 wait_for 5 '[ -n "$(window "^Settings")" ]' || fail "Settings > Preferences... did not open the dialog"
 dialog=$(window "^Settings")
 eval "$(xdotool getwindowgeometry --shell "$dialog")"
-click $((X + ${units_combo% *})) $((Y + ${units_combo#* }))
-sleep 0.3
-xdotool type --delay 60 "(mm"
-xdotool key Return
+pick $((X + ${units_combo% *})) $((Y + ${units_combo#* })) "(mm"
 click $((X + ${save_box% *})) $((Y + ${save_box#* }))
 sleep 0.2
 shot "$step"
@@ -285,16 +307,11 @@ expect_stored Save 1
 step=12-preferences-esc
 # Alt+S, P opens it again; a change left with Esc is forgotten.
 focus_main
-xdotool key alt+s
-sleep 0.3
-xdotool key p
+keys_menu alt+s p
 wait_for 5 '[ -n "$(window "^Settings")" ]' || fail "Alt+S, P did not open the dialog"
 dialog=$(window "^Settings")
 eval "$(xdotool getwindowgeometry --shell "$dialog")"
-click $((X + ${units_combo% *})) $((Y + ${units_combo#* }))
-sleep 0.3
-xdotool type --delay 60 "(in"
-xdotool key Return
+pick $((X + ${units_combo% *})) $((Y + ${units_combo#* })) "(in"
 shot "$step"
 xdotool key Escape
 wait_for 5 'gone "^Settings"' || fail "Esc did not close the settings dialog"
@@ -316,9 +333,7 @@ shot "$step"
 
 step=15-scan-from-menu
 focus_main
-xdotool key alt+f
-sleep 0.3
-xdotool key n
+keys_menu alt+f n
 wait_for 20 '[ "$(count "$dest" "letter_*.jpg")" -eq 1 ]' ||
   fail "File > Sca&n did not scan a letter_*.jpg into the restored destination: $(ls -A "$dest")"
 page3="$dest/$(files "$dest" "letter_*.jpg")"
