@@ -18,6 +18,7 @@
 #include "platform/ErrorGuard.h"
 #include "platform/FolderDialog.h"
 #include "platform/MessageBox.h"
+#include "platform/RegistryKey.h"
 #include "scanner/ScanDriver.h"
 #include "scanner/VSTWAINLib_OCX.h"
 #include "settings/Unitsettings.h"
@@ -40,6 +41,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QSignalBlocker>
 #include <QStandardPaths>
 #include <QStyle>
 #include <QToolBar>
@@ -89,6 +91,8 @@ Tfrm_Main::Tfrm_Main(std::unique_ptr<ScanDriver> driver, QWidget* parent) : QMai
   VintaSoftTwain->setObjectName(QStringLiteral("VintaSoftTwain"));
   connect(VintaSoftTwain, &TVintaSoftTwain::OnPostScan, this,
           [this](int flag) { platform::guarded(this, [&] { VintaSoftTwainPostScan(flag); }); });
+  connect(VintaSoftTwain, &TVintaSoftTwain::SourcesListed, this,
+          [this](long started) { platform::guarded(this, [&] { fillSourceList(started); }); });
   connect(VintaSoftTwain, &TVintaSoftTwain::OnProgress, this,
           [this](int action, int percent, int canInterrupt, int* interrupt_) {
             platform::guarded(this, [&] { VintaSoftTwainProgress(action, percent, canInterrupt, interrupt_); });
@@ -358,22 +362,55 @@ void Tfrm_Main::keyPressEvent(QKeyEvent* event) { QMainWindow::keyPressEvent(eve
 
 void Tfrm_Main::FormShow() {
   PreviewScale = 20.78f;
-  fillSourceList();
+  // Listing the sources can take seconds (SANE backends probing the
+  // network), so the window comes up without them; fillSourceList finishes
+  // the start once they are there.
+  VintaSoftTwain->StartDeviceInBackground();
   LoadSettings();
   gb_Preview->createLayers();
   DrawRulers(20.78);
-  SetStatus(QStringLiteral("Ready"), false);
 }
 
-void Tfrm_Main::fillSourceList() {
-  if (VintaSoftTwain->StartDevice() == 0) return;
-  cmb_Sources->clear();
-  for (int i = 0; i < VintaSoftTwain->sourceCount(); ++i)
-    cmb_Sources->addItem(VintaSoftTwain->GetSourceProductName(i), i);
-  cmb_Sources->setCurrentIndex(VintaSoftTwain->sourceIndex());
+void Tfrm_Main::fillSourceList(long started) {
+  if (started != 0) {
+    cmb_Sources->clear();
+    for (int i = 0; i < VintaSoftTwain->sourceCount(); ++i)
+      cmb_Sources->addItem(VintaSoftTwain->GetSourceProductName(i), i);
+    cmb_Sources->setCurrentIndex(VintaSoftTwain->sourceIndex());
+    // LoadSettings ran before the list was there.
+    restoreStoredSource();
+  }
+  // A job started meanwhile waited for the list and owns the status now.
+  if (ToolButtonPreview->isEnabled() && ToolButtonScan->isEnabled()) SetStatus(QStringLiteral("Ready"), false);
 }
 
-void Tfrm_Main::FormClose() { SaveSettings(); }
+void Tfrm_Main::restoreStoredSource() {
+  platform::RegistryKey key;
+  const std::optional<bool> save = key.readBool(QStringLiteral("Save"));
+  const std::optional<int> stored = key.readInteger(QStringLiteral("Scanner"));
+  key.close();
+  if (!save.value_or(false) || !stored) return;
+  // As the other stored choices: no change event, the control keeps its index.
+  const QSignalBlocker blocker(cmb_Sources);
+  cmb_Sources->setCurrentIndex(settings::restoredListIndex(*stored, cmb_Sources->count()));
+}
+
+void Tfrm_Main::FormClose() {
+  // Closed before the scanner list came: the empty list must not replace the
+  // stored scanner.
+  std::optional<int> storedSource;
+  if (VintaSoftTwain->listingSources()) {
+    platform::RegistryKey key;
+    storedSource = key.readInteger(QStringLiteral("Scanner"));
+    key.close();
+  }
+  SaveSettings();
+  if (storedSource) {
+    platform::RegistryKey key;
+    key.writeInteger(QStringLiteral("Scanner"), *storedSource);
+    key.close();
+  }
+}
 
 void Tfrm_Main::Action4Execute() {
   if (frm_Settings) frm_Settings->exec();
@@ -477,6 +514,9 @@ bool Tfrm_Main::acceptsJobError(int code) const {
 }
 
 void Tfrm_Main::openChosenSource() {
+  // A job started while the sources are still being listed waits for them,
+  // so that it opens the scanner the list will show.
+  VintaSoftTwain->waitForSources();
   VintaSoftTwain->setSourceIndex(cmb_Sources->currentIndex());
   VintaSoftTwain->StartDevice();
   VintaSoftTwain->setSourceIndex(cmb_Sources->currentIndex());

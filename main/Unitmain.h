@@ -147,7 +147,10 @@ class Tfrm_Main : public QMainWindow {
   void buildMiddlePanel();
   void buildRightPanel();
   void linkScanButton(QAction* item);
-  void fillSourceList();
+  // The scanner list once the control has listed the sources; then the
+  // stored choice and "Ready".
+  void fillSourceList(long started);
+  void restoreStoredSource();
 
   // Job starts and their shared steps.
   void StartScan();

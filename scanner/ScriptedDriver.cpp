@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace {
 
@@ -78,6 +79,11 @@ void ScriptedDriver::clearFailures() {
   onStart_.clear();
 }
 
+void ScriptedDriver::setListingDelay(std::chrono::milliseconds delay) {
+  std::lock_guard lock(mutex_);
+  listingDelay_ = delay;
+}
+
 void ScriptedDriver::setPageDelay(std::chrono::milliseconds delay) {
   std::lock_guard lock(mutex_);
   delay_ = delay;
@@ -130,6 +136,13 @@ const ScriptedDriver::Entry* ScriptedDriver::openEntry() const {
 }
 
 bool ScriptedDriver::startup() {
+  std::chrono::milliseconds delay{0};
+  {
+    std::lock_guard lock(mutex_);
+    delay = listingDelay_;
+  }
+  // Like a backend probing the network, without holding the script.
+  if (delay.count() > 0) std::this_thread::sleep_for(delay);
   std::lock_guard lock(mutex_);
   listed_.clear();
   started_ = startResult_;

@@ -68,6 +68,8 @@ class ScriptedDriver : public ScanDriver {
   void clearFailures();
   // Time each page takes to transfer.
   void setPageDelay(std::chrono::milliseconds delay);
+  // Time each StartDevice takes to list the sources.
+  void setListingDelay(std::chrono::milliseconds delay);
 
   // --- what the control did
   QStringList log() const;
@@ -128,6 +130,7 @@ class ScriptedDriver : public ScanDriver {
   QList<Failure> onRead_;
   QList<Failure> onStart_;
   std::chrono::milliseconds delay_{0};
+  std::chrono::milliseconds listingDelay_{0};
   QStringList log_;
   ScanMode mode_ = ScanMode::Color;
   ScanSource sourceInUse_ = ScanSource::Flatbed;

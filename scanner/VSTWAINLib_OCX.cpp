@@ -44,6 +44,15 @@ int dotsPerInch(const QImage& image) {
   return static_cast<int>(std::lround(image.dotsPerMeterX() * 0.0254));
 }
 
+// A source listing running on the worker; its results are read on the UI
+// thread only once the worker has passed it.
+struct Listing {
+  ScanStatus injected;  // the scripted answer to its StartDevice()
+  bool ok = false;
+  QList<ScanDevice> devices;
+  int defaultDevice = -1;
+};
+
 // One acquisition, shared by the UI thread and the worker.
 struct Acquisition {
   int id = 0;
@@ -83,6 +92,31 @@ class TVintaSoftTwain::Private {
 
   std::shared_ptr<Acquisition> acquisition;
   int nextAcquisitionId = 1;
+  std::shared_ptr<Listing> listing;
+
+  // Takes over the device list as StartDevice does.
+  void applyListing(bool ok, const QList<ScanDevice>& list, int defaultDevice) {
+    started = ok;
+    devices = list;
+    sourceIndex = ok ? defaultDevice : -1;
+    if (!ok) raise(ScanStatus::error(scanerror::kDeviceManagerFailed, QStringLiteral("The scanner software could not be started")));
+  }
+
+  // Delivers `job` unless it was delivered already.
+  void finishListing(const std::shared_ptr<Listing>& job) {
+    if (!job || listing != job) return;
+    listing.reset();
+    applyListing(job->ok, job->devices, job->defaultDevice);
+    raise(job->injected);
+    emit q->SourcesListed(job->ok ? 1 : 0);
+  }
+
+  void settleListing() {
+    if (!listing) return;
+    const std::shared_ptr<Listing> job = listing;
+    worker->runSync([] {});  // tasks run in order: the listing is done after this
+    finishListing(job);
+  }
 
   ScanStatus note(const QString& entry) { return driver->note(entry); }
 
@@ -293,6 +327,7 @@ QImage TVintaSoftTwain::bufferedImage(int index) const {
 }
 
 long TVintaSoftTwain::StartDevice() {
+  d->settleListing();
   const ScanStatus injected = d->note(QStringLiteral("StartDevice()"));
   d->clearError();
   d->abandonAcquisition();
@@ -306,13 +341,32 @@ long TVintaSoftTwain::StartDevice() {
       defaultDevice = d->driver->defaultDevice();
     }
   });
-  d->started = ok;
-  d->devices = devices;
-  d->sourceIndex = ok ? defaultDevice : -1;
-  if (!ok) d->raise(ScanStatus::error(scanerror::kDeviceManagerFailed, QStringLiteral("The scanner software could not be started")));
+  d->applyListing(ok, devices, defaultDevice);
   d->raise(injected);
   return ok ? 1 : 0;
 }
+
+void TVintaSoftTwain::StartDeviceInBackground() {
+  d->settleListing();
+  auto job = std::make_shared<Listing>();
+  job->injected = d->note(QStringLiteral("StartDevice()"));
+  d->clearError();
+  d->abandonAcquisition();
+  d->listing = job;
+  d->worker->post([this, job] {
+    job->ok = d->driver->startup();
+    if (job->ok) {
+      job->devices = d->driver->devices();
+      job->defaultDevice = d->driver->defaultDevice();
+    }
+    // Dropped by Qt when the control is gone by then.
+    QMetaObject::invokeMethod(this, [this, job] { d->finishListing(job); }, Qt::QueuedConnection);
+  });
+}
+
+bool TVintaSoftTwain::listingSources() const { return d->listing != nullptr; }
+
+void TVintaSoftTwain::waitForSources() { d->settleListing(); }
 
 QString TVintaSoftTwain::GetSourceProductName(int index) {
   const ScanStatus injected = d->note(QStringLiteral("GetSourceProductName(%1)").arg(index));
@@ -324,6 +378,7 @@ QString TVintaSoftTwain::GetSourceProductName(int index) {
 }
 
 long TVintaSoftTwain::OpenDataSource() {
+  d->settleListing();
   const ScanStatus injected = d->note(QStringLiteral("OpenDataSource()"));
   d->clearError();
   d->abandonAcquisition();
@@ -360,6 +415,7 @@ long TVintaSoftTwain::OpenDataSource() {
 }
 
 long TVintaSoftTwain::Acquire() {
+  d->settleListing();
   const ScanStatus injected = d->note(QStringLiteral("Acquire()"));
   d->clearError();
   d->abandonAcquisition();
@@ -444,6 +500,7 @@ long TVintaSoftTwain::GetImageHeight(int index) {
 }
 
 long TVintaSoftTwain::StopDevice() {
+  d->settleListing();
   const ScanStatus injected = d->note(QStringLiteral("StopDevice()"));
   d->abandonAcquisition();
   d->worker->runSync([&] { d->driver->shutdown(); });

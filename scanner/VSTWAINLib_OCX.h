@@ -96,6 +96,15 @@ class TVintaSoftTwain : public QObject {
   // Methods. Each returns a long as the program's callers expect; only
   // StartDevice's result is looked at (non-zero: the sources can be listed).
   long StartDevice();
+  // StartDevice without waiting: the worker lists the sources (which can
+  // take seconds while backends probe the network) and SourcesListed brings
+  // StartDevice's result once the list is in place. StartDevice,
+  // OpenDataSource, Acquire and StopDevice first wait for a listing still
+  // running, as does waitForSources(); either way SourcesListed is raised
+  // exactly once per listing, on this thread.
+  void StartDeviceInBackground();
+  bool listingSources() const;
+  void waitForSources();
   QString GetSourceProductName(int index);
   long OpenDataSource();
   long Acquire();
@@ -138,6 +147,9 @@ class TVintaSoftTwain : public QObject {
   // 4 image transfer. A handler that wants the acquisition stopped writes 1
   // through interrupt_ while canInterrupt is 1.
   void OnProgress(int action, int percentComplete, int canInterrupt, int* interrupt_);
+  // A listing of StartDeviceInBackground is done; `started` as StartDevice
+  // would have returned it.
+  void SourcesListed(long started);
 
  private:
   class Private;

@@ -1,0 +1,134 @@
+// Start-up over a scanner driver that takes its time to list the sources, as
+// SANE does while network backends probe: the window must come up and keep
+// answering, the list and the stored scanner follow, and a job or a close
+// before then must not go wrong.
+
+#include "app/Application.h"
+#include "imagelist/ImagePane.h"
+#include "main/Unitmain.h"
+#include "platform/MessageBox.h"
+#include "platform/RegistryKey.h"
+#include "scanner/ScriptedDriver.h"
+#include "scanner/VSTWAINLib_OCX.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTimer>
+#include <QToolButton>
+
+#include <chrono>
+
+using testing_support::makeTempDir;
+using testing_support::waitUntil;
+
+namespace {
+
+constexpr std::chrono::milliseconds kListing{1500};
+
+class SlowListing : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::MessageBoxSeam::answerAlways(platform::MessageAnswer::Yes);
+    QFile::remove(platform::RegistryKey().fileName());
+    auto driver = std::make_unique<ScriptedDriver>();
+    script = driver.get();
+    for (const char* model : {"One", "Two", "Three"}) {
+      QImage page(120, 160, QImage::Format_RGB888);
+      page.fill(Qt::darkCyan);
+      script->addSource({.vendor = "Acme", .model = model, .pages = {page}});
+    }
+    script->setListingDelay(kListing);
+    driver_ = std::move(driver);
+  }
+  void TearDown() override {
+    windows = ProgramWindows();
+    QFile::remove(platform::RegistryKey().fileName());
+    platform::MessageBoxSeam::uninstall();
+  }
+
+  // The stored preferences: scanner `index`, restored at start.
+  static void storeScanner(int index) {
+    platform::RegistryKey key;
+    key.writeBool(QStringLiteral("Save"), true);
+    key.writeInteger(QStringLiteral("Scanner"), index);
+    ASSERT_TRUE(key.close());
+  }
+
+  // Shows the window and returns how long show() took.
+  qint64 show() {
+    windows = createProgramWindows(std::move(driver_));
+    w = windows.frm_Main.get();
+    QElapsedTimer timer;
+    timer.start();
+    w->show();
+    return timer.elapsed();
+  }
+
+  bool ready() const { return w->StatusText() == QStringLiteral("Ready"); }
+
+  ScriptedDriver* script = nullptr;
+  ProgramWindows windows;
+  Tfrm_Main* w = nullptr;
+
+ private:
+  std::unique_ptr<ScriptedDriver> driver_;
+};
+
+TEST_F(SlowListing, WindowAnswersAtOnceAndTheListFollowsWithTheStoredScanner) {
+  storeScanner(2);
+  EXPECT_LT(show(), kListing.count() / 2) << "showing waited for the listing";
+  EXPECT_FALSE(ready());
+  EXPECT_EQ(w->cmb_Sources->count(), 0);
+
+  // The event loop keeps running while the sources are listed.
+  QElapsedTimer clock;
+  clock.start();
+  qint64 last = 0, longestGap = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    longestGap = std::max(longestGap, clock.elapsed() - last);
+    last = clock.elapsed();
+  });
+  ticker.start(10);
+  ASSERT_TRUE(waitUntil([&] { return ready(); }, std::chrono::milliseconds(10000)));
+  ticker.stop();
+  EXPECT_LT(longestGap, 300) << "the window froze for " << longestGap << " ms";
+
+  ASSERT_EQ(w->cmb_Sources->count(), 3);
+  EXPECT_EQ(w->cmb_Sources->itemText(1), QStringLiteral("Acme Two"));
+  EXPECT_EQ(w->cmb_Sources->currentIndex(), 2) << "the stored scanner is selected";
+  EXPECT_FALSE(w->StatusIsError());
+}
+
+TEST_F(SlowListing, ScanStartedBeforeTheListWaitsAndScansFromTheStoredScanner) {
+  storeScanner(1);
+  show();
+  w->edt_Destination->setText(makeTempDir(QStringLiteral("dest")));
+  ASSERT_FALSE(ready());
+  script->clearLog();
+  w->Scan1Click();
+  ASSERT_TRUE(waitUntil([&] { return w->ToolButtonScan->isEnabled() && w->ToolButtonPreview->isEnabled(); }, std::chrono::milliseconds(10000)));
+  EXPECT_FALSE(w->StatusIsError()) << w->StatusText().toStdString();
+  EXPECT_EQ(w->StatusText(), QStringLiteral("Ready"));
+  EXPECT_EQ(w->cmb_Sources->currentIndex(), 1);
+  EXPECT_TRUE(script->log().contains(QStringLiteral("sourceIndex=1"))) << script->log().join(", ").toStdString();
+  EXPECT_EQ(w->pnl_Right->lv_Images->count(), 1);
+}
+
+TEST_F(SlowListing, ClosingBeforeTheListKeepsTheStoredScanner) {
+  storeScanner(2);
+  show();
+  ASSERT_FALSE(ready());
+  w->close();
+  windows = ProgramWindows();  // the control goes while its worker still lists
+  platform::RegistryKey key;
+  EXPECT_EQ(key.readInteger(QStringLiteral("Scanner")), 2);
+}
+
+}  // namespace
