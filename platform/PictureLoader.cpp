@@ -40,8 +40,11 @@ QByteArray readWholeFile(const QString& path) {
 }
 
 QImage loadBmp(const QString& path) {
-  if (!QFileInfo(path).isFile()) throw Error(openFailure(path));
-  QImageReader reader(path, "bmp");
+  // Opened here: the image reader says "File not found" for a file it may
+  // not read as well, which would send the user looking for the wrong fault.
+  QFile file(path);
+  if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) throw Error(openFailure(path));
+  QImageReader reader(&file, "bmp");
   reader.setDecideFormatFromContent(false);
   // Qt's default limit (256 MB) is below what a large colour scan needs.
   reader.setAllocationLimit(int(kMaxPixels * 4 / (1024 * 1024)));
