@@ -131,7 +131,12 @@ Tfrm_Main::Tfrm_Main(std::unique_ptr<ScanDriver> driver, QWidget* parent) : QMai
   resize(790, 552);
 }
 
-Tfrm_Main::~Tfrm_Main() = default;
+Tfrm_Main::~Tfrm_Main() {
+  // Hidden while still whole: hiding moves the focus, and a caption being
+  // edited in the image list is committed then, which asks this window for
+  // the destination folder. From QWidget's destructor that would be too late.
+  hide();
+}
 
 void Tfrm_Main::setWindows(Tfrm_About* about, Tfrm_Settings* settings, Tfrm_Preview* preview) {
   frm_About = about;
