@@ -187,7 +187,13 @@ TEST(Soak, FiveHundredPagesInRandomBatchesLoseAndOverwriteNothing) {
   std::printf("soak: resident %lld kB after the warm-up, %lld kB at the end\n", residentAtStart >> 10,
               residentAtEnd >> 10);
   EXPECT_GT(residentAtStart, 0);
+#if defined(__SANITIZE_ADDRESS__)
+  // AddressSanitizer keeps freed blocks in quarantine instead of giving them
+  // back, so the resident set says nothing about leaks in that build.
+  std::printf("soak: memory check left out under AddressSanitizer\n");
+#else
   EXPECT_LE(residentAtEnd - residentAtStart, kMemoryTolerance) << "memory not given back";
+#endif
   platform::ClockSeam::reset();
   platform::MessageBoxSeam::uninstall();
 }
