@@ -1,5 +1,7 @@
 #include "output/BitmapFileReduce.h"
 
+#include "output/BoxSpans.h"
+
 #include <QFile>
 
 #include <algorithm>
@@ -58,23 +60,6 @@ class Descriptor {
  private:
   int fd_;
 };
-
-// Same spans as boxReduce: target index i of n covers [i*length/n,
-// (i+1)*length/n), never less than one pixel.
-struct Span {
-  int begin;
-  int end;
-};
-
-std::vector<Span> spans(int length, int n) {
-  std::vector<Span> result(static_cast<size_t>(n));
-  for (int i = 0; i < n; ++i) {
-    const int begin = static_cast<int>(static_cast<qint64>(i) * length / n);
-    const int end = static_cast<int>(static_cast<qint64>(i + 1) * length / n);
-    result[static_cast<size_t>(i)] = Span{begin, std::max(end, begin + 1)};
-  }
-  return result;
-}
 
 struct Layout {
   int width = 0;
@@ -164,8 +149,8 @@ std::optional<QImage> boxReduceBitmapFile(const QString& path, const QSize& size
   if (!layout) return std::nullopt;
 
   const int channels = layout->bits == 24 || !layout->paletteIsGrey ? 3 : 1;
-  const std::vector<Span> columns = spans(layout->width, size.width());
-  const std::vector<Span> rows = spans(layout->height, size.height());
+  const std::vector<Span> columns = boxSpans(layout->width, size.width());
+  const std::vector<Span> rows = boxSpans(layout->height, size.height());
   int tallestSpan = 1;
   for (const Span& span : rows) tallestSpan = std::max(tallestSpan, span.end - span.begin);
 

@@ -1,6 +1,7 @@
 #include "output/Thumbnail.h"
 
 #include "output/BitmapFileReduce.h"
+#include "output/BoxSpans.h"
 #include "platform/Error.h"
 
 #include <QImageReader>
@@ -13,23 +14,6 @@ namespace output {
 
 namespace {
 
-// Source range [begin, end) that target index i of n covers in a length of
-// `length`; never empty, so that enlarging repeats pixels.
-struct Span {
-  int begin;
-  int end;
-};
-
-std::vector<Span> spans(int length, int n) {
-  std::vector<Span> result(static_cast<size_t>(n));
-  for (int i = 0; i < n; ++i) {
-    const int begin = static_cast<int>(static_cast<qint64>(i) * length / n);
-    const int end = static_cast<int>(static_cast<qint64>(i + 1) * length / n);
-    result[static_cast<size_t>(i)] = Span{begin, std::max(end, begin + 1)};
-  }
-  return result;
-}
-
 // Area averaging in two passes per target row: each source row of the band
 // is summed across each target column's span, the sums of the band are added
 // up, and the totals divided by the pixel count. `Channels` is 4 for RGB32
@@ -37,8 +21,8 @@ std::vector<Span> spans(int length, int n) {
 template <int Channels>
 void reduceInto(const QImage& source, QImage& target) {
   const int targetWidth = target.width();
-  const std::vector<Span> columns = spans(source.width(), targetWidth);
-  const std::vector<Span> rows = spans(source.height(), target.height());
+  const std::vector<Span> columns = boxSpans(source.width(), targetWidth);
+  const std::vector<Span> rows = boxSpans(source.height(), target.height());
   constexpr int kSums = Channels == 4 ? 3 : 1;
   std::vector<quint64> band(static_cast<size_t>(targetWidth) * kSums);
 
