@@ -94,20 +94,38 @@ class TVintaSoftTwain::Private {
   int nextAcquisitionId = 1;
   std::shared_ptr<Listing> listing;
 
-  // Takes over the device list as StartDevice does.
-  void applyListing(bool ok, const QList<ScanDevice>& list, int defaultDevice) {
-    started = ok;
-    devices = list;
-    sourceIndex = ok ? defaultDevice : -1;
-    if (!ok) raise(ScanStatus::error(scanerror::kDeviceManagerFailed, QStringLiteral("The scanner software could not be started")));
+  // Starts a listing: StartDevice's note and reset, on the UI thread.
+  std::shared_ptr<Listing> beginListing() {
+    auto job = std::make_shared<Listing>();
+    job->injected = note(QStringLiteral("StartDevice()"));
+    clearError();
+    abandonAcquisition();
+    return job;
   }
 
-  // Delivers `job` unless it was delivered already.
+  // The driver's part of a listing; runs on the worker.
+  void listOnWorker(Listing& job) {
+    job.ok = driver->startup();
+    if (job.ok) {
+      job.devices = driver->devices();
+      job.defaultDevice = driver->defaultDevice();
+    }
+  }
+
+  // Takes over the device list a listing brought.
+  void applyListing(const Listing& job) {
+    started = job.ok;
+    devices = job.devices;
+    sourceIndex = job.ok ? job.defaultDevice : -1;
+    if (!job.ok) raise(ScanStatus::error(scanerror::kDeviceManagerFailed, QStringLiteral("The scanner software could not be started")));
+    raise(job.injected);
+  }
+
+  // Delivers a background listing unless it was delivered already.
   void finishListing(const std::shared_ptr<Listing>& job) {
     if (!job || listing != job) return;
     listing.reset();
-    applyListing(job->ok, job->devices, job->defaultDevice);
-    raise(job->injected);
+    applyListing(*job);
     emit q->SourcesListed(job->ok ? 1 : 0);
   }
 
@@ -328,37 +346,18 @@ QImage TVintaSoftTwain::bufferedImage(int index) const {
 
 long TVintaSoftTwain::StartDevice() {
   d->settleListing();
-  const ScanStatus injected = d->note(QStringLiteral("StartDevice()"));
-  d->clearError();
-  d->abandonAcquisition();
-  bool ok = false;
-  QList<ScanDevice> devices;
-  int defaultDevice = -1;
-  d->worker->runSync([&] {
-    ok = d->driver->startup();
-    if (ok) {
-      devices = d->driver->devices();
-      defaultDevice = d->driver->defaultDevice();
-    }
-  });
-  d->applyListing(ok, devices, defaultDevice);
-  d->raise(injected);
-  return ok ? 1 : 0;
+  const std::shared_ptr<Listing> job = d->beginListing();
+  d->worker->runSync([&] { d->listOnWorker(*job); });
+  d->applyListing(*job);
+  return job->ok ? 1 : 0;
 }
 
 void TVintaSoftTwain::StartDeviceInBackground() {
   d->settleListing();
-  auto job = std::make_shared<Listing>();
-  job->injected = d->note(QStringLiteral("StartDevice()"));
-  d->clearError();
-  d->abandonAcquisition();
+  const std::shared_ptr<Listing> job = d->beginListing();
   d->listing = job;
   d->worker->post([this, job] {
-    job->ok = d->driver->startup();
-    if (job->ok) {
-      job->devices = d->driver->devices();
-      job->defaultDevice = d->driver->defaultDevice();
-    }
+    d->listOnWorker(*job);
     // Dropped by Qt when the control is gone by then.
     QMetaObject::invokeMethod(this, [this, job] { d->finishListing(job); }, Qt::QueuedConnection);
   });
