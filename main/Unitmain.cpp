@@ -18,7 +18,6 @@
 #include "platform/ErrorGuard.h"
 #include "platform/FolderDialog.h"
 #include "platform/MessageBox.h"
-#include "platform/RegistryKey.h"
 #include "scanner/ScanDriver.h"
 #include "scanner/VSTWAINLib_OCX.h"
 #include "settings/Unitsettings.h"
@@ -383,39 +382,13 @@ void Tfrm_Main::fillSourceList(long started) {
       cmb_Sources->addItem(VintaSoftTwain->GetSourceProductName(i), i);
     cmb_Sources->setCurrentIndex(VintaSoftTwain->sourceIndex());
     // LoadSettings ran before the list was there.
-    restoreStoredSource();
+    LoadStoredSource(cmb_Sources);
   }
   // A job started meanwhile waited for the list and owns the status now.
   if (ToolButtonPreview->isEnabled() && ToolButtonScan->isEnabled()) SetStatus(QStringLiteral("Ready"), false);
 }
 
-void Tfrm_Main::restoreStoredSource() {
-  platform::RegistryKey key;
-  const std::optional<bool> save = key.readBool(QStringLiteral("Save"));
-  const std::optional<int> stored = key.readInteger(QStringLiteral("Scanner"));
-  key.close();
-  if (!save.value_or(false) || !stored) return;
-  // As the other stored choices: no change event, the control keeps its index.
-  const QSignalBlocker blocker(cmb_Sources);
-  cmb_Sources->setCurrentIndex(settings::restoredListIndex(*stored, cmb_Sources->count()));
-}
-
-void Tfrm_Main::FormClose() {
-  // Closed before the scanner list came: the empty list must not replace the
-  // stored scanner.
-  std::optional<int> storedSource;
-  if (VintaSoftTwain->listingSources()) {
-    platform::RegistryKey key;
-    storedSource = key.readInteger(QStringLiteral("Scanner"));
-    key.close();
-  }
-  SaveSettings();
-  if (storedSource) {
-    platform::RegistryKey key;
-    key.writeInteger(QStringLiteral("Scanner"), *storedSource);
-    key.close();
-  }
-}
+void Tfrm_Main::FormClose() { SaveSettings(); }
 
 void Tfrm_Main::Action4Execute() {
   if (frm_Settings) frm_Settings->exec();
@@ -430,7 +403,10 @@ void Tfrm_Main::Action5Execute() {
 }
 
 MainSettingsControls Tfrm_Main::settingsControls() {
-  return MainSettingsControls{this,          cmb_Sources,  cmb_Mode,        cmb_Resolution, cmb_Size,
+  // Until the scanner list is there, the list box holds nothing to restore
+  // into and nothing worth storing.
+  QComboBox* sources = VintaSoftTwain->listingSources() ? nullptr : cmb_Sources;
+  return MainSettingsControls{this,          sources,      cmb_Mode,        cmb_Resolution, cmb_Size,
                               cmb_Format,    edt_FileName, edt_Destination, cb_ADF,         cb_Duplex};
 }
 

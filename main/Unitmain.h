@@ -150,7 +150,6 @@ class Tfrm_Main : public QMainWindow {
   // The scanner list once the control has listed the sources; then the
   // stored choice and "Ready".
   void fillSourceList(long started);
-  void restoreStoredSource();
 
   // Job starts and their shared steps.
   void StartScan();

@@ -65,7 +65,7 @@ void LoadSettings(const MainSettingsControls& c, int& DisplayUnits, bool& SkipBl
   }
 
   if (restoreScanPrefs) {
-    restoreList(key, QStringLiteral("Scanner"), c.cmb_Sources);
+    if (c.cmb_Sources) restoreList(key, QStringLiteral("Scanner"), c.cmb_Sources);
     restoreList(key, QStringLiteral("Mode"), c.cmb_Mode);
     restoreList(key, QStringLiteral("Resolution"), c.cmb_Resolution);
     restoreList(key, QStringLiteral("Size"), c.cmb_Size);
@@ -78,9 +78,15 @@ void LoadSettings(const MainSettingsControls& c, int& DisplayUnits, bool& SkipBl
   key.close();
 }
 
+void LoadStoredSource(QComboBox* sources) {
+  platform::RegistryKey key;
+  if (key.readBool(QStringLiteral("Save")).value_or(false)) restoreList(key, QStringLiteral("Scanner"), sources);
+  key.close();
+}
+
 void SaveSettings(const MainSettingsControls& c) {
   platform::RegistryKey key;
-  key.writeInteger(QStringLiteral("Scanner"), c.cmb_Sources->currentIndex());
+  if (c.cmb_Sources) key.writeInteger(QStringLiteral("Scanner"), c.cmb_Sources->currentIndex());
   key.writeInteger(QStringLiteral("Mode"), c.cmb_Mode->currentIndex());
   key.writeInteger(QStringLiteral("Resolution"), c.cmb_Resolution->currentIndex());
   key.writeInteger(QStringLiteral("Size"), c.cmb_Size->currentIndex());

@@ -8,6 +8,8 @@ class QWidget;
 // The main window's controls whose state the preferences store keeps.
 struct MainSettingsControls {
   QWidget* window;
+  // Null while the scanner list is still being gathered: "Scanner" is then
+  // neither restored nor written, so the stored choice survives.
   QComboBox* cmb_Sources;
   QComboBox* cmb_Mode;
   QComboBox* cmb_Resolution;
@@ -24,6 +26,10 @@ struct MainSettingsControls {
 // choices only when the user asked for that ("Save"). Missing or unusable
 // values leave the control or field as it is.
 void LoadSettings(const MainSettingsControls& c, int& DisplayUnits, bool& SkipBlankPages);
+
+// Restores the stored scanner choice into a scanner list that arrived after
+// LoadSettings, under the same "Save" rule.
+void LoadStoredSource(QComboBox* sources);
 
 // Stores the scanner and image choices and the window size; runs at every
 // close, whatever "Save" holds.
