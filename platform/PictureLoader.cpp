@@ -111,14 +111,6 @@ bool decodeJpeg(JpegJob* job) {
                static_cast<unsigned long>(job->data->size()));
   cinfo->mem->max_memory_to_use = kMaxJpegWorkingMemory;
   jpeg_read_header(cinfo, TRUE);
-  if (qint64(cinfo->image_width) * cinfo->image_height > kMaxPixels * 64) {
-    // Even the smallest scaled decoding (1/8) would be refused below; don't
-    // let libjpeg set up for it.
-    qsnprintf(job->message, JMSG_LENGTH_MAX, "picture too large (%u x %u)",
-              cinfo->image_width, cinfo->image_height);
-    jpeg_destroy_decompress(cinfo);
-    return false;
-  }
 
   QImage::Format format = QImage::Format_RGB888;
   bool cmyk = false;
