@@ -4,6 +4,7 @@
 #include "output/BitmapFileReduce.h"
 #include "output/Thumbnail.h"
 #include "platform/Error.h"
+#include "support/BitmapFixtures.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,8 @@
 #include <cstring>
 
 using namespace output;
+using testing_support::BitmapKind;
+using testing_support::bitmapFixture;
 
 namespace {
 
@@ -93,43 +96,9 @@ TEST(Thumbnail, ReductionAveragesEverySourcePixel) {
 // The reduction straight from the file must give what Qt's reader followed by
 // boxReduce gives, for every bitmap kind the program writes and a few it
 // doesn't; kinds it doesn't know it leaves to Qt's reader.
-enum class Kind { Colour, Grey, LineArt, ColourPalette8, ColourPalette1, FewColours };
-
-QImage fixture(Kind kind, int width, int height) {
-  QImage rgb(width, height, QImage::Format_RGB32);
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x)
-      rgb.setPixel(x, y, qRgb((x * 37 + y * 11) % 256, (x * 5 + y * 61) % 256, (x * y + 3 * x) % 256));
-  switch (kind) {
-    case Kind::Colour:
-      return rgb.convertToFormat(QImage::Format_RGB888);
-    case Kind::Grey:
-      return rgb.convertToFormat(QImage::Format_Grayscale8);
-    case Kind::LineArt: {
-      QImage mono = rgb.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
-      mono.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
-      return mono;
-    }
-    case Kind::ColourPalette8: {
-      QList<QRgb> palette;
-      for (int i = 0; i < 256; ++i) palette << qRgb(i, 255 - i, (i * 7) % 256);
-      return rgb.convertToFormat(QImage::Format_Indexed8, palette, Qt::ThresholdDither);
-    }
-    case Kind::ColourPalette1: {
-      QImage mono = rgb.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
-      mono.setColorTable({qRgb(200, 10, 10), qRgb(10, 10, 200)});
-      return mono;
-    }
-    case Kind::FewColours:  // Qt writes these as 4-bit bitmaps
-      return rgb.convertToFormat(QImage::Format_Indexed8, {qRgb(0, 0, 0), qRgb(90, 200, 30), qRgb(250, 250, 250)},
-                                 Qt::ThresholdDither);
-  }
-  return {};
-}
-
 struct FileReduceCase {
   const char* name;
-  Kind kind;
+  BitmapKind kind;
   QSize source;
   QSize target;
   bool read;  // reduced from the file itself, not left to Qt's reader
@@ -139,7 +108,7 @@ class FileReduce : public ::testing::TestWithParam<FileReduceCase> {};
 
 TEST_P(FileReduce, AgreesWithQtsReader) {
   const FileReduceCase& c = GetParam();
-  const QString path = writePage(fixture(c.kind, c.source.width(), c.source.height()), QString(c.name) + ".bmp");
+  const QString path = writePage(bitmapFixture(c.kind, c.source.width(), c.source.height()), QString(c.name) + ".bmp");
   const std::optional<QImage> fast = boxReduceBitmapFile(path, c.target);
   ASSERT_EQ(fast.has_value(), c.read);
   if (!c.read) return;
@@ -153,15 +122,15 @@ TEST_P(FileReduce, AgreesWithQtsReader) {
 
 INSTANTIATE_TEST_SUITE_P(
     Bitmaps, FileReduce,
-    ::testing::Values(FileReduceCase{"ColourShrunk", Kind::Colour, {301, 203}, {53, 75}, true},
-                      FileReduceCase{"ColourEnlarged", Kind::Colour, {7, 5}, {100, 71}, true},
-                      FileReduceCase{"ColourOneRow", Kind::Colour, {640, 1}, {100, 1}, true},
-                      FileReduceCase{"GreyShrunk", Kind::Grey, {301, 203}, {100, 67}, true},
-                      FileReduceCase{"GreyEnlarged", Kind::Grey, {3, 9}, {25, 75}, true},
-                      FileReduceCase{"LineArt", Kind::LineArt, {333, 250}, {100, 75}, true},
-                      FileReduceCase{"ColourPalette8", Kind::ColourPalette8, {120, 90}, {100, 75}, true},
-                      FileReduceCase{"ColourPalette1", Kind::ColourPalette1, {99, 130}, {56, 75}, true},
-                      FileReduceCase{"FourBitLeftToQt", Kind::FewColours, {40, 30}, {40, 30}, false}),
+    ::testing::Values(FileReduceCase{"ColourShrunk", BitmapKind::Colour, {301, 203}, {53, 75}, true},
+                      FileReduceCase{"ColourEnlarged", BitmapKind::Colour, {7, 5}, {100, 71}, true},
+                      FileReduceCase{"ColourOneRow", BitmapKind::Colour, {640, 1}, {100, 1}, true},
+                      FileReduceCase{"GreyShrunk", BitmapKind::Grey, {301, 203}, {100, 67}, true},
+                      FileReduceCase{"GreyEnlarged", BitmapKind::Grey, {3, 9}, {25, 75}, true},
+                      FileReduceCase{"LineArt", BitmapKind::LineArt, {333, 250}, {100, 75}, true},
+                      FileReduceCase{"ColourPalette8", BitmapKind::ColourPalette8, {120, 90}, {100, 75}, true},
+                      FileReduceCase{"ColourPalette1", BitmapKind::ColourPalette1, {99, 130}, {56, 75}, true},
+                      FileReduceCase{"FourBitLeftToQt", BitmapKind::FewColours, {40, 30}, {40, 30}, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Thumbnail, BitmapsTheFastReaderDeclinesStillGiveTheirThumbnail) {
