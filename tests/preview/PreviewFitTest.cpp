@@ -1,11 +1,13 @@
 #include "preview/PreviewFit.h"
 
 #include "platform/Error.h"
+#include "support/BitmapFixtures.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QImageWriter>
 #include <QRandomGenerator>
 
 namespace {
@@ -77,6 +79,70 @@ TEST(Resample, StripsGiveTheSameResultAsTheWholePicture) {
   const QSize size(83, 277);
   EXPECT_EQ(preview_fit::resample(gray, size), preview_fit::resample(gray.convertToFormat(QImage::Format_RGB32), size));
 }
+
+// Fixed-point weights must add up to exactly one along both axes: a flat
+// picture, white included, comes out flat at any ratio, shrunk or enlarged.
+TEST(Resample, AFlatPictureStaysExactlyFlat) {
+  const QSize sizes[][2] = {{{850, 1100}, {278, 361}}, {{2480, 3508}, {255, 361}}, {{7, 3}, {279, 120}},
+                            {{1000, 3}, {3, 1}}};
+  for (const QRgb colour : {qRgb(255, 255, 255), qRgb(255, 1, 128), qRgb(0, 0, 0)}) {
+    for (const auto& [from, to] : sizes) {
+      QImage source(from, QImage::Format_RGB32);
+      source.fill(colour);
+      const QImage result = preview_fit::resample(source, to);
+      ASSERT_EQ(result.size(), to);
+      for (int y = 0; y < to.height(); ++y)
+        for (int x = 0; x < to.width(); ++x)
+          ASSERT_EQ(result.pixel(x, y), colour) << from.width() << "x" << from.height() << " at " << x << "," << y;
+    }
+  }
+}
+
+// The bitmaps the program writes are reduced straight from the file, and
+// must give what Qt's reader followed by the resample gives; other files go
+// through Qt's reader, and the load gives the same picture either way.
+struct FileCase {
+  const char* name;
+  testing_support::BitmapKind kind;
+  QSize source;
+  QSize target;
+  bool fromFile;
+};
+
+class ResampleFile : public ::testing::TestWithParam<FileCase> {};
+
+TEST_P(ResampleFile, AgreesWithQtsReaderAndTheLoadUsesIt) {
+  const FileCase& c = GetParam();
+  const QString path = testing_support::makeTempDir("fit") + "/" + c.name + ".bmp";
+  ASSERT_TRUE(testing_support::bitmapFixture(c.kind, c.source.width(), c.source.height()).save(path, "BMP"));
+  const QImage decoded(path);
+  ASSERT_FALSE(decoded.isNull());
+
+  const std::optional<QImage> fast = preview_fit::resampleBitmapFile(path, c.target);
+  ASSERT_EQ(fast.has_value(), c.fromFile);
+  if (fast) {
+    EXPECT_EQ(*fast, preview_fit::resample(decoded, c.target));
+  }
+
+  const QSize pane(279, 422);
+  const preview_fit::Loaded loaded = preview_fit::loadFitted(path, pane);
+  const preview_fit::Fit expected = preview_fit::fit(pane, c.source);
+  EXPECT_EQ(loaded.fit.bitmap, expected.bitmap);
+  EXPECT_EQ(loaded.bitmap, preview_fit::resample(decoded, expected.bitmap));
+}
+
+using testing_support::BitmapKind;
+INSTANTIATE_TEST_SUITE_P(
+    Bitmaps, ResampleFile,
+    ::testing::Values(FileCase{"Colour", BitmapKind::Colour, {850, 1100}, {278, 361}, true},
+                      FileCase{"ColourOddRows", BitmapKind::Colour, {301, 203}, {97, 65}, true},
+                      FileCase{"ColourEnlarged", BitmapKind::Colour, {7, 5}, {100, 71}, true},
+                      FileCase{"Grey", BitmapKind::Grey, {301, 450}, {100, 149}, true},
+                      FileCase{"LineArt", BitmapKind::LineArt, {333, 250}, {279, 209}, true},
+                      FileCase{"ColourPalette8", BitmapKind::ColourPalette8, {120, 90}, {100, 75}, true},
+                      FileCase{"ColourPalette1", BitmapKind::ColourPalette1, {99, 130}, {56, 74}, true},
+                      FileCase{"FourBitLeftToQt", BitmapKind::FewColours, {40, 30}, {40, 30}, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoadFitted, AFileThatIsNotAPictureThrowsNamingThePath) {
   const QString folder = testing_support::makeTempDir("fit");
