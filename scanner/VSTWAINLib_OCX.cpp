@@ -6,13 +6,17 @@
 #include "scanner/ScanDriver.h"
 #include "scanner/ScanWorker.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QMetaObject>
 #include <QPointer>
+#include <QThread>
 
 #include <atomic>
 #include <climits>
 #include <cmath>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -134,6 +138,29 @@ class TVintaSoftTwain::Private {
     const std::shared_ptr<Listing> job = listing;
     worker->runSync([] {});  // tasks run in order: the listing is done after this
     finishListing(job);
+  }
+
+  // Runs `task` on the worker while this thread keeps its windows painted:
+  // listing the sources can take seconds, and a window that doesn't even
+  // show the job's status meanwhile looks hung. Timers and paints are
+  // served; the user's input waits until the task is done, so no other
+  // command starts in between.
+  void runWhilePainting(const std::function<void()>& task) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread()) {
+      worker->runSync(task);
+      return;
+    }
+    QEventLoop loop;
+    worker->post([&task, &loop] {
+      task();
+      QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // The loop also ends when the application quits; the task is done
+    // after this all the same (tasks run in order), and the quit it posted
+    // goes with the loop.
+    worker->runSync([] {});
   }
 
   ScanStatus note(const QString& entry) { return driver->note(entry); }
@@ -345,9 +372,9 @@ QImage TVintaSoftTwain::bufferedImage(int index) const {
 }
 
 long TVintaSoftTwain::StartDevice() {
-  d->settleListing();
+  waitForSources();
   const std::shared_ptr<Listing> job = d->beginListing();
-  d->worker->runSync([&] { d->listOnWorker(*job); });
+  d->runWhilePainting([&] { d->listOnWorker(*job); });
   d->applyListing(*job);
   return job->ok ? 1 : 0;
 }
@@ -365,7 +392,11 @@ void TVintaSoftTwain::StartDeviceInBackground() {
 
 bool TVintaSoftTwain::listingSources() const { return d->listing != nullptr; }
 
-void TVintaSoftTwain::waitForSources() { d->settleListing(); }
+void TVintaSoftTwain::waitForSources() {
+  // The listing's own delivery may come in while the window is painted.
+  if (d->listing) d->runWhilePainting([] {});
+  d->settleListing();
+}
 
 QString TVintaSoftTwain::GetSourceProductName(int index) {
   const ScanStatus injected = d->note(QStringLiteral("GetSourceProductName(%1)").arg(index));

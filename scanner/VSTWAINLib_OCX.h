@@ -95,6 +95,8 @@ class TVintaSoftTwain : public QObject {
 
   // Methods. Each returns a long as the program's callers expect; only
   // StartDevice's result is looked at (non-zero: the sources can be listed).
+  // StartDevice returns once the sources are listed; on the UI thread it
+  // keeps the windows painted meanwhile (the user's input waits).
   long StartDevice();
   // StartDevice without waiting: the worker lists the sources (which can
   // take seconds while backends probe the network) and SourcesListed brings
