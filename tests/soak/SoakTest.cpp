@@ -144,7 +144,9 @@ TEST(Soak, FiveHundredPagesInRandomBatchesLoseAndOverwriteNothing) {
     script->setPages(0, pages);
     w->Scan1Click();
     ASSERT_TRUE(testing_support::waitUntil(idle)) << "batch " << batches << " never ended";
-    if (jamAt < length) EXPECT_TRUE(w->StatusIsError()) << "batch " << batches;
+    if (jamAt < length) {
+      EXPECT_TRUE(w->StatusIsError()) << "batch " << batches;
+    }
     if (fdsAfterFirstBatch < 0) fdsAfterFirstBatch = openDescriptors();
     next += length;
   }
