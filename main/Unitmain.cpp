@@ -18,6 +18,7 @@
 #include "platform/ErrorGuard.h"
 #include "platform/FolderDialog.h"
 #include "platform/MessageBox.h"
+#include "platform/RegionalFormats.h"
 #include "scanner/ScanDriver.h"
 #include "scanner/VSTWAINLib_OCX.h"
 #include "settings/Unitsettings.h"
@@ -86,6 +87,9 @@ Tfrm_Main::Tfrm_Main(std::unique_ptr<ScanDriver> driver, QWidget* parent) : QMai
   font.setPixelSize(11);
   setFont(font);
 
+  // The page names' time stamps follow the user's regional formats; they
+  // are resolved now, before any scanner thread runs.
+  platform::RegionalFormats::user();
   VintaSoftTwain = new TVintaSoftTwain(std::move(driver), this);
   VintaSoftTwain->setObjectName(QStringLiteral("VintaSoftTwain"));
   connect(VintaSoftTwain, &TVintaSoftTwain::OnPostScan, this,

@@ -23,10 +23,18 @@ struct RegionalFormats::Locale {
 RegionalFormats::RegionalFormats(std::shared_ptr<const Locale> locale) : locale_(std::move(locale)) {}
 
 RegionalFormats RegionalFormats::user() {
-  // An empty name makes the C library resolve LC_ALL, LC_TIME and LANG itself.
-  locale_t handle = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
-  if (!handle) handle = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "C", static_cast<locale_t>(nullptr));
-  return RegionalFormats(std::make_shared<const Locale>(handle));
+  // Resolved once and never freed. The environment it comes from doesn't
+  // change while the program runs, and both newlocale and freelocale take
+  // the C library's locale lock for writing: a scanner backend's reader
+  // thread that is cancelled in the middle of a message lookup leaves that
+  // lock held for reading, and either would then wait for ever, even at exit.
+  static const auto* const locale = new std::shared_ptr<const Locale>([] {
+    // An empty name makes the C library resolve LC_ALL, LC_TIME and LANG itself.
+    locale_t handle = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "", static_cast<locale_t>(nullptr));
+    if (!handle) handle = newlocale(LC_TIME_MASK | LC_CTYPE_MASK, "C", static_cast<locale_t>(nullptr));
+    return std::make_shared<const Locale>(handle);
+  }());
+  return RegionalFormats(*locale);
 }
 
 std::optional<RegionalFormats> RegionalFormats::forLocale(const QString& localeName) {

@@ -16,7 +16,8 @@ namespace platform {
 class RegionalFormats {
  public:
   // The locale that LC_ALL, LC_TIME or LANG name (first one set wins);
-  // "C" when none is set or the named locale isn't installed.
+  // "C" when none is set or the named locale isn't installed. Resolved at
+  // the first call, which should come before any scanner thread runs.
   static RegionalFormats user();
 
   // A named locale such as "de_DE.UTF-8"; nullopt when it isn't installed.
