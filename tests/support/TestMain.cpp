@@ -8,20 +8,29 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <cstdio>
+#include <cstdlib>
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   qputenv("SANE_CONFIG_DIR", BREVALTO_SANE_CONFIG_DIR);
 
-  QTemporaryDir root;
-  qputenv("BREVALTO_TEST_ROOT", root.path().toLocal8Bit());
-  qputenv("XDG_CONFIG_HOME", (root.path() + "/config").toLocal8Bit());
-  qputenv("TEMP", (root.path() + "/temp").toLocal8Bit());
-  QDir().mkpath(root.path() + "/config");
-  QDir().mkpath(root.path() + "/temp");
+  int result = 0;
+  {
+    QTemporaryDir root;
+    qputenv("BREVALTO_TEST_ROOT", root.path().toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (root.path() + "/config").toLocal8Bit());
+    qputenv("TEMP", (root.path() + "/temp").toLocal8Bit());
+    QDir().mkpath(root.path() + "/config");
+    QDir().mkpath(root.path() + "/temp");
 
-  ::testing::InitGoogleTest(&argc, argv);
-  QApplication app(argc, argv);
-  QCoreApplication::setOrganizationName(QStringLiteral("Quellmark"));
-  QCoreApplication::setApplicationName(QStringLiteral("Brevalto Pro"));
-  return RUN_ALL_TESTS();
+    ::testing::InitGoogleTest(&argc, argv);
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quellmark"));
+    QCoreApplication::setApplicationName(QStringLiteral("Brevalto Pro"));
+    result = RUN_ALL_TESTS();
+  }
+  // As the program does: no library exit handlers (see app/main.cpp).
+  std::fflush(nullptr);
+  std::_Exit(result);
 }
