@@ -133,10 +133,17 @@ class TVintaSoftTwain::Private {
     emit q->SourcesListed(job->ok ? 1 : 0);
   }
 
-  void settleListing() {
+  // Waits for a background listing still running and delivers it; with
+  // `painting`, as runWhilePainting waits, during which the listing's own
+  // delivery may come in.
+  void settleListing(bool painting = false) {
     if (!listing) return;
     const std::shared_ptr<Listing> job = listing;
-    worker->runSync([] {});  // tasks run in order: the listing is done after this
+    // Tasks run in order: the listing is done after an empty one.
+    if (painting)
+      runWhilePainting([] {});
+    else
+      worker->runSync([] {});
     finishListing(job);
   }
 
@@ -392,11 +399,7 @@ void TVintaSoftTwain::StartDeviceInBackground() {
 
 bool TVintaSoftTwain::listingSources() const { return d->listing != nullptr; }
 
-void TVintaSoftTwain::waitForSources() {
-  // The listing's own delivery may come in while the window is painted.
-  if (d->listing) d->runWhilePainting([] {});
-  d->settleListing();
-}
+void TVintaSoftTwain::waitForSources() { d->settleListing(true); }
 
 QString TVintaSoftTwain::GetSourceProductName(int index) {
   const ScanStatus injected = d->note(QStringLiteral("GetSourceProductName(%1)").arg(index));
