@@ -10,6 +10,7 @@
 #include "scanner/ScanStatus.h"
 #include "scanner/ScriptedDriver.h"
 #include "status/StatusBar.h"
+#include "support/ForcedReadStatusDriver.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -18,7 +19,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <thread>
 
 namespace {
 
@@ -130,16 +130,10 @@ TEST_F(FaultWindowTest, ScannerUnpluggedInTheMiddleOfABatch) {
 
 // The program's SANE driver, with the test backend told to fail its reads
 // from a given sheet on. The option is set from the driver's own thread,
-// between two sheets, the way the control calls the driver.
-//
-// When the backend hands out the failure, it stops the reader thread that
-// produces the sheet with an asynchronous pthread_cancel. Landing while that
-// thread is busy (in malloc, or in a message lookup after its write into the
-// closed pipe failed), the cancel leaves C library locks held, and the
-// process hangs later: in the join, or in its exit. So the sheets are small
-// enough to fit into the pipe whole, and the failing one is given time for
-// its reader to write it all and end: the sheet jams once it is fed.
-class FailingSaneDriver : public SaneDriver {
+// between two sheets, the way the control calls the driver. The sheets are
+// small enough to fit into the backend's pipe whole (see
+// ForcedReadStatusDriver).
+class FailingSaneDriver : public testing_support::ForcedReadStatusDriver {
  public:
   FailingSaneDriver(int failingSheet, const char* readStatus) : failingSheet_(failingSheet), readStatus_(readStatus) {}
   void disarm() { failingSheet_ = -1; }
@@ -151,10 +145,11 @@ class FailingSaneDriver : public SaneDriver {
       const char* value = pagesDone == failing ? readStatus_ : "Default";
       if (!setExtraOption(QStringLiteral("read-return-value"), QString::fromLatin1(value))) optionRefused_ = true;
     }
-    const PageOutcome outcome = SaneDriver::startPage(pagesDone);
-    if (pagesDone == failing) std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    return outcome;
+    return ForcedReadStatusDriver::startPage(pagesDone);
   }
+
+ protected:
+  bool readStatusForcedOn(int pagesDone) const override { return pagesDone == failingSheet_; }
 
  private:
   std::atomic<int> failingSheet_;
@@ -179,7 +174,7 @@ TEST_P(SaneFailure, SheetThreeFailsAndTheFirstTwoAreKept) {
   start(std::move(driver));
   ASSERT_GE(w->cmb_Sources->count(), 1) << "SANE's test backend lists no device";
   // Small, quick pages that fit into the backend's pipe whole (see
-  // FailingSaneDriver): line art, 75 dpi, A6, about 17 kB.
+  // ForcedReadStatusDriver): line art, 75 dpi, A6, about 17 kB.
   w->cmb_Mode->setCurrentIndex(0);
   w->cmb_Resolution->setCurrentIndex(w->cmb_Resolution->findText(QStringLiteral("75")));
   w->cmb_Size->setCurrentIndex(12);

@@ -2,6 +2,7 @@
 // devices, a 200 x 200 mm bed, a feeder that empties after 10 sheets).
 
 #include "EventRecorder.h"
+#include "support/ForcedReadStatusDriver.h"
 #include "support/TestSupport.h"
 #include "scanner/SaneDriver.h"
 #include "scanner/SaneDriverFactory.h"
@@ -12,9 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <memory>
-#include <thread>
 
 namespace {
 
@@ -119,22 +118,9 @@ TEST_F(SaneControl, FeederBatchOfTenEndsWithXferPendingZero) {
   }
 }
 
-// The test backend hands out a forced read status by cancelling the thread
-// that produces the sheet, asynchronously; cancelled while still busy, that
-// thread leaves C library locks held and the process hangs later. So the
-// sheet, small enough to fit into the backend's pipe, is given time to be
-// written whole before it is read.
-class PatientSaneDriver : public SaneDriver {
- public:
-  PageOutcome startPage(int pagesDone) override {
-    const PageOutcome outcome = SaneDriver::startPage(pagesDone);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    return outcome;
-  }
-};
-
 TEST_F(SaneControl, JammedReadGivesAnErrorReportWithItsText) {
-  control = std::make_unique<TVintaSoftTwain>(std::make_unique<PatientSaneDriver>());
+  // A 50 dpi colour inch, 7.5 kB: it fits into the backend's pipe.
+  control = std::make_unique<TVintaSoftTwain>(std::make_unique<testing_support::ForcedReadStatusDriver>());
   openTestDevice();
   ASSERT_TRUE(sane()->setExtraOption(QStringLiteral("read-return-value"), QStringLiteral("SANE_STATUS_JAMMED")));
   EventRecorder events(*control);
