@@ -14,15 +14,7 @@ sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 
 packages=(cups cups-client cups-bsd printer-driver-cups-pdf poppler-utils)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+"$(dirname "$0")/install-packages.sh" "${packages[@]}"
 
 out_root=/var/spool/cups-pdf
 conf=/etc/cups/cups-pdf.conf

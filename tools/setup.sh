@@ -15,17 +15,7 @@ packages=(
   desktop-file-utils appstream
 )
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=""
-  [ "$(id -u)" -ne 0 ] && sudo="sudo"
-  echo "Installing: ${missing[*]}"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+"$here/tools/install-packages.sh" "${packages[@]}"
 
 # The tests name pages in a few regional formats.
 if command -v locale-gen >/dev/null && ! locale -a 2>/dev/null | grep -qi '^de_DE.utf8$'; then
