@@ -57,6 +57,8 @@ fail() {
   cat "$work/app.log" 2>/dev/null
   echo "--- preferences"
   cat "$conf" 2>/dev/null
+  echo "--- display server (${DISPLAY:-none}, $(kill -0 "$xvfb_pid" 2>/dev/null && echo running || echo "not running"))"
+  cat "$work/xvfb.log" 2>/dev/null
   echo "--- screenshots in $shots"
   exit 1
 }
@@ -74,7 +76,10 @@ wait_for() {
 }
 
 # A private display: Xvfb picks a free number itself and writes it down.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# -noreset: by default the server resets whenever its last client leaves,
+# which every short xdotool call here does, and a client that connects during
+# such a reset is dropped; the program's second start was once lost that way.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 wait_for 10 '[ -s "$work/display" ]' || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(head -n1 "$work/display")"

@@ -12,7 +12,9 @@ mkdir -p "$XDG_CONFIG_HOME" "$TEMP"
 command -v xvfb-run >/dev/null || { echo "xvfb-run is not installed"; exit 1; }
 command -v xdotool >/dev/null || { echo "xdotool is not installed"; exit 1; }
 
-xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+# -noreset: the server would otherwise reset each time the polling xdotool
+# leaves as its last client, and drop the program if it connects just then.
+xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" bash -c '
   set -u
   "$1" & pid=$!
   found=""
