@@ -159,15 +159,22 @@ class TVintaSoftTwain::Private {
       return;
     }
     QEventLoop loop;
-    worker->post([&task, &loop] {
+    bool done = false;
+    worker->post([&task, &loop, &done] {
       task();
-      QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          &loop,
+          [&loop, &done] {
+            done = true;
+            loop.quit();
+          },
+          Qt::QueuedConnection);
     });
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-    // The loop also ends when the application quits; the task is done
-    // after this all the same (tasks run in order), and the quit it posted
-    // goes with the loop.
-    worker->runSync([] {});
+    // The loop also ends when the application quits. Then the task may
+    // still run: wait for it (tasks run in order); the call it posted goes
+    // with the loop.
+    if (!done) worker->runSync([] {});
   }
 
   ScanStatus note(const QString& entry) { return driver->note(entry); }

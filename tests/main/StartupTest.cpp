@@ -3,6 +3,7 @@
 // answering, the list and the stored scanner follow, and a job or a close
 // before then must not go wrong.
 
+#include "ChildRun.h"
 #include "app/Application.h"
 #include "imagelist/ImagePane.h"
 #include "main/Unitmain.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -179,6 +181,25 @@ TEST_F(SlowListing, ClosingBeforeTheListKeepsTheStoredScanner) {
   windows = ProgramWindows();  // the control goes while its worker still lists
   platform::RegistryKey key;
   EXPECT_EQ(key.readInteger(QStringLiteral("Scanner")), 2);
+}
+
+// The application quitting (a session manager's request, say) also ends the
+// wait of a listing on the UI thread; the list is still waited for, so the
+// caller never reads a half-made one. In a child process: after a quit, Qt's
+// event loops in this process return at once.
+TEST(ListingOnTheUiThread, AnApplicationQuitMeanwhileStillWaitsForTheList) {
+  if (!child_run::inChild({})) return;
+  auto driver = std::make_unique<ScriptedDriver>();
+  for (const char* model : {"One", "Two"}) driver->addSource({.vendor = "Acme", .model = model});
+  driver->setListingDelay(std::chrono::milliseconds(800));
+  TVintaSoftTwain control(std::move(driver));
+  QTimer::singleShot(100, [] { QCoreApplication::exit(0); });
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_EQ(control.StartDevice(), 1);
+  EXPECT_GE(clock.elapsed(), 700);
+  EXPECT_EQ(control.sourceCount(), 2);
+  EXPECT_EQ(control.GetSourceProductName(1), QStringLiteral("Acme Two"));
 }
 
 }  // namespace
