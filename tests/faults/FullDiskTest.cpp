@@ -8,7 +8,6 @@
 // mount namespace; a file-size limit (RLIMIT_FSIZE with SIGXFSZ ignored, so
 // writes fail with EFBIG) gives the same failing write everywhere.
 
-#include "FaultChild.h"
 #include "FaultWindow.h"
 
 #include "imagelist/TiffDecoder.h"
@@ -16,6 +15,7 @@
 #include "platform/PictureLoader.h"
 #include "scanner/ScriptedDriver.h"
 #include "status/StatusBar.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -70,16 +70,16 @@ class FullDisk : public FaultWindowTest, public ::testing::WithParamInterface<Di
 
 TEST_P(FullDisk, ThePageThatDoesNotFitEndsTheBatchAndNothingEarlierIsHurt) {
   const DiskCase& c = GetParam();
-  if (!fault_child::isChild()) {
-    fault_child::Options options;
+  if (!child_process::isChild()) {
+    child_process::Options options;
     if (c.room == Room::SmallFileSystem) {
-      if (!fault_child::canMountTmpfs())
+      if (!child_process::canMountTmpfs())
         GTEST_SKIP() << "this machine lets no test mount a tmpfs; the file-size rows show the same fault";
       const QString folder = testing_support::makeTempDir(QStringLiteral("small-disk"));
-      options.wrapper = fault_child::tmpfsWrapper(folder, QString::fromLatin1(kTmpfsSize));
+      options.wrapper = child_process::tmpfsWrapper(folder, QString::fromLatin1(kTmpfsSize));
       options.environment[QStringLiteral("BREVALTO_FAULT_DESTINATION")] = folder;
     }
-    fault_child::inChild(options);
+    child_process::inChild(options);
     return;
   }
 

@@ -6,7 +6,6 @@
 // Unreadable files don't stop root, so those rows run in a child that gives
 // up root first.
 
-#include "FaultChild.h"
 #include "FaultWindow.h"
 
 #include "imagelist/ImagePane.h"
@@ -15,6 +14,7 @@
 #include "platform/MessageBox.h"
 #include "scanner/ScriptedDriver.h"
 #include "status/StatusBar.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 #include <QComboBox>
@@ -55,9 +55,9 @@ class ListedFileChange : public FaultWindowTest, public ::testing::WithParamInte
 TEST_P(ListedFileChange, TheUserIsToldAndNothingElseIsTouched) {
   const ChangeCase& c = GetParam();
   if (c.change == Change::Unreadable) {
-    if (!fault_child::inChild()) return;
+    if (!child_process::inChild()) return;
     QString why;
-    if (!fault_child::becomeUnprivileged(&why)) GTEST_SKIP() << why.toStdString();
+    if (!child_process::becomeUnprivileged(&why)) GTEST_SKIP() << why.toStdString();
   }
 
   // Three pages scanned in this run; the middle one is changed.

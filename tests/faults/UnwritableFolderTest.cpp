@@ -8,11 +8,11 @@
 // Permission bits don't stop root, so rows about them run in a child that
 // gives up root first.
 
-#include "FaultChild.h"
 #include "FaultWindow.h"
 
 #include "main/Unitmain.h"
 #include "scanner/ScriptedDriver.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -63,9 +63,9 @@ class UnwritableFolder : public FaultWindowTest, public ::testing::WithParamInte
 TEST_P(UnwritableFolder, TheUserIsToldAndTheNextJobWorksOnceItIsPutRight) {
   const FolderCase& c = GetParam();
   if (c.fault == Fault::ReadOnly) {
-    if (!fault_child::inChild()) return;
+    if (!child_process::inChild()) return;
     QString why;
-    if (!fault_child::becomeUnprivileged(&why)) GTEST_SKIP() << why.toStdString();
+    if (!child_process::becomeUnprivileged(&why)) GTEST_SKIP() << why.toStdString();
   }
 
   // The folder at fault, made bad in the row's way.

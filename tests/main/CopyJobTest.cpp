@@ -4,7 +4,6 @@
 // is measured afresh at every job, and without a printer the job ends in red
 // before anything is scanned.
 
-#include "ChildRun.h"
 #include "SaneWindow.h"
 
 #include "main/Unitmain.h"
@@ -14,6 +13,7 @@
 #include "platform/MessageBox.h"
 #include "printing/PrintQueue.h"
 #include "scanner/VSTWAINLib_OCX.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -134,10 +134,10 @@ class CopyJob : public SaneWindowTest {
 TEST_F(CopyJob, FeederCopyPrintsEachPageAsItsOwnJobAndWritesNoFile) {
   REQUIRE_PRINT_QUEUE(kA5Queue);
   QLockFile lock(lockPath());
-  if (!child_run::isChild()) {
+  if (!child_process::isChild()) {
     ASSERT_TRUE(lockQueue(lock)) << lockPath().toStdString();
   }
-  if (!child_run::inChild({.testConf = {QStringLiteral("read-delay true"),
+  if (!child_process::inChild({.testConf = {QStringLiteral("read-delay true"),
                                         QStringLiteral("read-delay-duration 200000")}}))
     return;
   const QStringList before = finishedPdfs(pdfOutputDir(), kPdfPrefix);
@@ -231,7 +231,7 @@ TEST_F(CopyJob, PrinterChangedBetweenJobsChangesTheSecondJobsSizes) {
 // With no printer at all (a CUPS server nobody answers for) the copy stops
 // before the scanner moves, in red, and the program goes on.
 TEST_F(CopyJob, NoPrinterEndsTheJobInRedBeforeScanning) {
-  if (!child_run::inChild({.environment = {{QStringLiteral("CUPS_SERVER"), QStringLiteral("127.0.0.1:1")}}})) return;
+  if (!child_process::inChild({.environment = {{QStringLiteral("CUPS_SERVER"), QStringLiteral("127.0.0.1:1")}}})) return;
   start();
   w->cb_ADF->setChecked(true);
   w->Copy1Click();

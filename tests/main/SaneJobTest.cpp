@@ -2,7 +2,6 @@
 // a scan in each file format, a feeder batch of the backend's ten sheets,
 // blank feeder pages with and without "SkipBlank", and a preview.
 
-#include "ChildRun.h"
 #include "SaneWindow.h"
 
 #include "imagelist/ImagePane.h"
@@ -16,6 +15,7 @@
 #include "preview/PreviewPane.h"
 #include "preview/LayeredImage.h"
 #include "status/StatusBar.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -131,7 +131,7 @@ TEST_F(SaneJob, FeederBatchOfTenSheetsGivesTenFilesAndEntries) {
 
 // The backend's "Solid white" sheets are blank pages from the feeder.
 TEST_F(SaneJob, BlankFeederSheetsAreWrittenAndListedOnlyWithoutSkipBlank) {
-  if (!child_run::inChild({.testConf = {QStringLiteral("test-picture \"Solid white\"")}})) return;
+  if (!child_process::inChild({.testConf = {QStringLiteral("test-picture \"Solid white\"")}})) return;
   struct Row {
     bool skipBlank;
     int listed;

@@ -3,7 +3,6 @@
 // answering, the list and the stored scanner follow, and a job or a close
 // before then must not go wrong.
 
-#include "ChildRun.h"
 #include "app/Application.h"
 #include "imagelist/ImagePane.h"
 #include "main/Unitmain.h"
@@ -11,6 +10,7 @@
 #include "platform/RegistryKey.h"
 #include "scanner/ScriptedDriver.h"
 #include "scanner/VSTWAINLib_OCX.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -188,7 +188,7 @@ TEST_F(SlowListing, ClosingBeforeTheListKeepsTheStoredScanner) {
 // caller never reads a half-made one. In a child process: after a quit, Qt's
 // event loops in this process return at once.
 TEST(ListingOnTheUiThread, AnApplicationQuitMeanwhileStillWaitsForTheList) {
-  if (!child_run::inChild({})) return;
+  if (!child_process::inChild({})) return;
   auto driver = std::make_unique<ScriptedDriver>();
   for (const char* model : {"One", "Two"}) driver->addSource({.vendor = "Acme", .model = model});
   driver->setListingDelay(std::chrono::milliseconds(800));

@@ -1,32 +1,41 @@
 #pragma once
 
-// Faults that change the whole process (a file-size limit, another user, a
-// mount of its own) run in a child process of the test program, so the rest
-// of the run never sees them:
+// A test that needs a process of its own runs again in a child process of
+// the test program: libsane reads its configuration folder once per process
+// and CUPS its server once; a file-size limit, another user or a mount of
+// its own would change the whole process; after an application quit, Qt's
+// event loops return at once.
 //
 //   TEST_F(Suite, Case) {
-//     if (!fault_child::inChild()) return;
+//     if (!child_process::inChild({.testConf = {"test-picture \"Solid white\""}})) return;
 //     ... the test proper, run only in the child ...
 //   }
 //
 // In the parent, inChild runs the current test again in a child, waits for
 // it, passes on its failures with its output (or its skip), and returns
-// false. In the child it returns true.
+// false. In the child it sets up what was asked for and returns true.
 
 #include <QMap>
 #include <QString>
 #include <QStringList>
 
-namespace fault_child {
+namespace child_process {
 
 struct Options {
+  // Lines of the SANE test backend's test.conf. When given, the child gets a
+  // SANE configuration of its own that holds only the test backend; the
+  // backend's defaults fill the rest.
+  QStringList testConf = {};
+  // Further environment of the child.
+  QMap<QString, QString> environment = {};
   // A command the child is started through; the test program and its
   // arguments follow it.
   QStringList wrapper = {};
-  QMap<QString, QString> environment = {};
 };
 
 bool inChild(const Options& options = {});
+
+// Whether this process is such a child.
 bool isChild();
 
 bool runningAsRoot();
@@ -44,4 +53,4 @@ bool canMountTmpfs();
 // mounted on `folder`, visible to the child only and gone when it ends.
 QStringList tmpfsWrapper(const QString& folder, const QString& size);
 
-}  // namespace fault_child
+}  // namespace child_process

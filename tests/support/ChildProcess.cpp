@@ -1,4 +1,4 @@
-#include "FaultChild.h"
+#include "support/ChildProcess.h"
 
 #include "support/TestSupport.h"
 
@@ -13,12 +13,22 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-namespace fault_child {
+namespace child_process {
 
 namespace {
 
-constexpr char kChildFlag[] = "BREVALTO_FAULT_CHILD";
+constexpr char kChildFlag[] = "BREVALTO_CHILD_PROCESS";
+// The child's own SANE configuration folder. It can't come as SANE_CONFIG_DIR
+// itself: the test main points that at the project's configuration.
+constexpr char kSaneConfig[] = "BREVALTO_CHILD_SANE_CONFIG";
 constexpr uid_t kNobody = 65534;
+
+bool writeLines(const QString& path, const QStringList& lines) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
+  for (const QString& line : lines) file.write((line + QLatin1Char('\n')).toUtf8());
+  return file.error() == QFile::NoError;
+}
 
 bool handOver(const QString& path) {
   return ::chown(QFile::encodeName(path).constData(), kNobody, kNobody) == 0;
@@ -31,12 +41,24 @@ bool isChild() { return qEnvironmentVariableIsSet(kChildFlag); }
 bool runningAsRoot() { return ::geteuid() == 0; }
 
 bool inChild(const Options& options) {
-  if (isChild()) return true;
+  if (isChild()) {
+    if (qEnvironmentVariableIsSet(kSaneConfig)) qputenv("SANE_CONFIG_DIR", qgetenv(kSaneConfig));
+    return true;
+  }
 
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
   const QString name = QString::fromUtf8(test->test_suite_name()) + QLatin1Char('.') + QString::fromUtf8(test->name());
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QString::fromLatin1(kChildFlag), QStringLiteral("1"));
+  if (!options.testConf.isEmpty()) {
+    const QString config = testing_support::makeTempDir(QStringLiteral("sane-config"));
+    if (!writeLines(config + QStringLiteral("/dll.conf"), {QStringLiteral("test")}) ||
+        !writeLines(config + QStringLiteral("/test.conf"), options.testConf)) {
+      ADD_FAILURE() << "could not write the SANE configuration in " << config.toStdString();
+      return false;
+    }
+    environment.insert(QString::fromLatin1(kSaneConfig), config);
+  }
   for (auto it = options.environment.begin(); it != options.environment.end(); ++it)
     environment.insert(it.key(), it.value());
 
@@ -111,4 +133,4 @@ QStringList tmpfsWrapper(const QString& folder, const QString& size) {
           QStringLiteral("mount -t tmpfs -o size=%1 tmpfs \"$0\" && exec \"$@\"").arg(size), folder};
 }
 
-}  // namespace fault_child
+}  // namespace child_process
