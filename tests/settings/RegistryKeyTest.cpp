@@ -1,6 +1,7 @@
 #include "SettingsStoreFixture.h"
 
 #include "platform/RegistryKey.h"
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
@@ -123,8 +124,7 @@ TEST_F(RegistryKeyTest, ReadsAndWritesAfterCloseDoNothing) {
   EXPECT_EQ(storedOnDisk(QStringLiteral("Mode")), QStringLiteral("1"));
 }
 
-// Ways the store can't be written. Root writes through permission bits, so
-// those rows only run for ordinary users; the others hold for everybody.
+// Ways the store can't be written.
 enum class Obstacle { FolderIsAFile, StoreIsAFolder, ReadOnlyFile, ReadOnlyFolder };
 
 class RegistryKeyUnwritableTest : public SettingsStoreFixture,
@@ -138,6 +138,13 @@ class RegistryKeyUnwritableTest : public SettingsStoreFixture,
 };
 
 TEST_P(RegistryKeyUnwritableTest, CloseReportsTheFailureAndTheOldFileStays) {
+  const bool byPermissions = GetParam() == Obstacle::ReadOnlyFile || GetParam() == Obstacle::ReadOnlyFolder;
+  if (byPermissions) {
+    // Root writes through permission bits: these run as a plain user.
+    if (!child_process::inChild()) return;
+    QString why;
+    if (!child_process::becomeUnprivileged(&why)) GTEST_SKIP() << why.toStdString();
+  }
   const QString folder = configDir + QStringLiteral("/Quellmark");
   const QByteArray good("[General]\nMode=0\n");
   switch (GetParam()) {
@@ -151,7 +158,6 @@ TEST_P(RegistryKeyUnwritableTest, CloseReportsTheFailureAndTheOldFileStays) {
       break;
     case Obstacle::ReadOnlyFile:
     case Obstacle::ReadOnlyFolder:
-      if (geteuid() == 0) GTEST_SKIP() << "permission bits don't stop root";
       writeStoreBytes(good);
       QFile::setPermissions(GetParam() == Obstacle::ReadOnlyFile ? storePath() : folder,
                             GetParam() == Obstacle::ReadOnlyFile
@@ -163,7 +169,7 @@ TEST_P(RegistryKeyUnwritableTest, CloseReportsTheFailureAndTheOldFileStays) {
   key.writeInteger(QStringLiteral("Mode"), 2);
   EXPECT_FALSE(key.close());
   EXPECT_FALSE(key.close()) << "a second close must not turn the failure into success";
-  if (GetParam() == Obstacle::ReadOnlyFile || GetParam() == Obstacle::ReadOnlyFolder) {
+  if (byPermissions) {
     EXPECT_EQ(storeBytes(), good);
   }
 }
