@@ -132,8 +132,9 @@ TEST_P(FullDisk, ThePageThatDoesNotFitEndsTheBatchAndNothingEarlierIsHurt) {
   for (int k = 0; k < 2; ++k) {
     const QImage saved = decodeSaved(destination + "/" + pageName(k, ext));
     ASSERT_EQ(saved.size(), pages[k].size()) << k;
-    if (ext != QLatin1String("jpg"))
+    if (ext != QLatin1String("jpg")) {
       EXPECT_EQ(saved.convertToFormat(QImage::Format_RGB888), pages[k]) << k;
+    }
   }
   for (const QString& name : entriesIn(qEnvironmentVariable("TEMP")))
     EXPECT_FALSE(name.endsWith(QLatin1String(".part"))) << name.toStdString();

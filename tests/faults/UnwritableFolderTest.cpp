@@ -124,7 +124,9 @@ TEST_P(UnwritableFolder, TheUserIsToldAndTheNextJobWorksOnceItIsPutRight) {
     // The page itself was written before its bitmap copy failed, and stays.
     EXPECT_EQ(entriesIn(destination), QStringList{pageName(0)});
   }
-  if (c.fault == Fault::ReadOnly) EXPECT_TRUE(entriesIn(faulty).isEmpty()) << entriesIn(faulty).join(' ').toStdString();
+  if (c.fault == Fault::ReadOnly) {
+    EXPECT_TRUE(entriesIn(faulty).isEmpty()) << entriesIn(faulty).join(' ').toStdString();
+  }
 
   // Put right, the same window scans the whole batch.
   if (c.folder == Folder::Destination) {

@@ -154,7 +154,9 @@ TEST_P(ImageFileRoundTrip, StandardToolsAndDecodersReadThePageBack) {
       ASSERT_FALSE(back.isNull());
       EXPECT_EQ(back.size(), page.size());
       EXPECT_TRUE(pixelsOf(back) == expected) << "a bitmap is lossless";
-      if (mode == Mode::Grey) EXPECT_TRUE(back.isGrayscale());
+      if (mode == Mode::Grey) {
+        EXPECT_TRUE(back.isGrayscale());
+      }
       break;
     }
     case ImageFileFormat::Jpeg: {

@@ -329,7 +329,9 @@ TEST_P(DeleteAction, AsksThenDeletesOrKeepsSilently) {
 
   EXPECT_EQ(pane.lv_Images->count(), c.removed ? 1 : 2);
   EXPECT_EQ(pane.lv_Images->item(0)->text(), c.removed ? "b.bmp" : "a.bmp");
-  if (c.fileThere) EXPECT_EQ(exists("a.bmp"), !c.removed);
+  if (c.fileThere) {
+    EXPECT_EQ(exists("a.bmp"), !c.removed);
+  }
   EXPECT_TRUE(exists("b.bmp"));
 }
 
