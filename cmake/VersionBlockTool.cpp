@@ -7,6 +7,12 @@
 //       [--string NAME=VALUE]...
 //
 // The strings go into the table of the (one) translation.
+//
+//   brevalto_version_block_tool --read FILE
+//
+// prints the "FileVersion" of the first translation of the block in FILE, as
+// the About window shows it, so an installed or stripped executable can be
+// checked from a script.
 
 #include "platform/VersionBlock.h"
 
@@ -40,10 +46,27 @@ std::uint16_t parseNumber(const std::string& text) {
   return static_cast<std::uint16_t>(value);
 }
 
+int printFileVersion(const std::string& path) {
+  const auto block = platform::readVersionBlock(path);
+  if (!block || block->translations.empty()) {
+    std::fprintf(stderr, "brevalto_version_block_tool: no version block in %s\n", path.c_str());
+    return 1;
+  }
+  const std::string key = platform::versionTableKey(block->translations.front());
+  const std::string* version = platform::findVersionString(*block, key, "FileVersion");
+  if (version == nullptr) {
+    std::fprintf(stderr, "brevalto_version_block_tool: no FileVersion in %s\n", path.c_str());
+    return 1;
+  }
+  std::printf("%s\n", version->c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   try {
+    if (argc == 3 && std::string(argv[1]) == "--read") return printFileVersion(argv[2]);
     if (argc < 2) {
       std::fprintf(stderr, "usage: %s OUTPUT.c [options]\n", argv[0]);
       return 2;
