@@ -13,6 +13,7 @@ packages=(
   libgtest-dev googletest
   file xvfb xauth xdotool x11-apps imagemagick locales
   desktop-file-utils appstream
+  dpkg-dev lintian
 )
 
 "$here/tools/install-packages.sh" "${packages[@]}"
