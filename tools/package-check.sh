@@ -32,7 +32,7 @@ else
   build_dir=build-package
 fi
 if [ ! -f "$build_dir/CMakeCache.txt" ]; then
-  cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DBREVALTO_BUILD_TESTS=OFF -DBREVALTO_BUILD_BENCH=OFF >/dev/null
 fi
 cmake --build "$build_dir" -j"$(nproc)" --target brevalto-pro brevalto_package_docs brevalto_version_block_tool
