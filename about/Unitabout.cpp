@@ -19,7 +19,14 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QTemporaryFile>
 #include <QUrl>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <unistd.h>
 
 namespace {
 
@@ -216,20 +223,36 @@ void Tfrm_About::btn_UpdateClick() {
 
     const QString current = ownVersion();
     const QString localPath = platform::tempFolder() + QStringLiteral("/brevalto_pro.xml");
-    QFile file(localPath);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Truncate))
+    // The name is fixed and $TEMP may be a folder others share: the copy is
+    // made anew under a name nobody can guess (mode 0600) and renamed onto the
+    // fixed one, which replaces whatever stands there, a planted link
+    // included, instead of writing through it.
+    QTemporaryFile file(localPath + QStringLiteral(".XXXXXX"));
+    file.setAutoRemove(false);
+    if (!file.open())
       throw platform::Error(
           QStringLiteral("Cannot create file \"%1\". %2").arg(localPath, file.errorString()));
 
     // Whatever goes wrong from here on ends the check without a word; what
     // the file received stays in place.
+    bool fetched = false;
     try {
-      {
-        const BusyWindow busy(this);
-        IdHTTP->get(QUrl(platform::makerUrl(QStringLiteral("/download/brevalto/brevalto_pro.xml"))),
-                    file);
-      }
-      file.close();
+      const BusyWindow busy(this);
+      IdHTTP->get(QUrl(platform::makerUrl(QStringLiteral("/download/brevalto/brevalto_pro.xml"))), file);
+      fetched = true;
+    } catch (const std::exception&) {
+    }
+    file.close();
+    const QByteArray received = QFile::encodeName(file.fileName());
+    if (::rename(received.constData(), QFile::encodeName(localPath).constData()) != 0) {
+      const int code = errno;
+      ::unlink(received.constData());
+      throw platform::Error(QStringLiteral("Cannot create file \"%1\". %2")
+                                .arg(localPath, QString::fromLocal8Bit(std::strerror(code))));
+    }
+    if (!fetched) return;
+
+    try {
       const QString offered = readOfferedVersion(localPath);
 
       if (version_number::IsNewerVersion(current, offered)) {

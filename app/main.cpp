@@ -1,9 +1,13 @@
 #include "app/Application.h"
+#include "app/TerminationWatcher.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char** argv) {
+  // Before any thread starts, so that every thread inherits the block (see
+  // TerminationWatcher).
+  TerminationWatcher::blockTerminationSignals();
   const int code = runApplication(argc, argv);
   // The windows are gone by now: settings saved, files closed, the scanner
   // released. The libraries' exit handlers are skipped. A SANE backend that

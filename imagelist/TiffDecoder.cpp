@@ -48,9 +48,13 @@ QImage decodeTiff(const QString& path) {
   TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width);
   TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
 
+  // libtiff's RGBA reader hands out premultiplied (associated) alpha, whatever
+  // the file stores: an unassociated alpha channel is multiplied in by the
+  // reader. The picture takes the values as they come, in a premultiplied
+  // format, so that half-transparent colours are not drawn darker than they are.
   QImage image;
   if (width > 0 && height > 0 && quint64(width) * height <= kMaxPixels)
-    image = QImage(int(width), int(height), QImage::Format_ARGB32);
+    image = QImage(int(width), int(height), QImage::Format_ARGB32_Premultiplied);
   if (image.isNull()) throw platform::Error(QStringLiteral("Unable to create TBitmap buffer"));
 
   // 32-bit rows are exactly width * 4 bytes, so the picture's memory is the

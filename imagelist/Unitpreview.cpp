@@ -46,6 +46,7 @@ void Tfrm_Preview::FormClose() {
   const QSize outer = frameGeometry().size();
   key.writeInteger(QStringLiteral("PWidth"), outer.width());
   key.writeInteger(QStringLiteral("PHeight"), outer.height());
+  if (!key.close()) platform::reportUnsavedPreferences(this, key.fileName());
 }
 
 void Tfrm_Preview::showEvent(QShowEvent* event) {

@@ -48,6 +48,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 const QStringList kModeItems{QStringLiteral("Black & White"), QStringLiteral("Gray"),
@@ -63,6 +66,10 @@ const QStringList kFormatItems{QStringLiteral("BMP (Windows Bitmap)"), QStringLi
 // the control's two warnings.
 constexpr int kWarningUnsupportedSetting = 39;
 constexpr int kWarningAreaReduced = 45;
+
+// How often a page looks for the next free name when files keep appearing
+// under the names it finds free.
+constexpr int kMaxNameAttempts = 100;
 
 QComboBox* makeList(QWidget* parent, const char* name, const QStringList& items, int selected) {
   auto* combo = new QComboBox(parent);
@@ -697,7 +704,7 @@ void Tfrm_Main::VintaSoftTwainPostScan(int flag) {
 
 void Tfrm_Main::postScanPreview(const QString& temp) {
   const QString path = output::previewFilePath(temp);
-  const bool saved = VintaSoftTwain->SaveImage(VintaSoftTwain->imageCount() - 1, path) == 0;
+  const bool saved = VintaSoftTwain->SaveImage(VintaSoftTwain->imageCount() - 1, path, ImageFileUse::Temporary) == 0;
   const QString saveError = saved ? QString() : VintaSoftTwain->errorString();
   try {
     if (!saved) throw platform::Error(saveError);
@@ -713,16 +720,32 @@ void Tfrm_Main::postScanPreview(const QString& temp) {
 void Tfrm_Main::postScanPage(const QString& temp) {
   const QString stamp = output::timeStamp(platform::localNow());
   const auto parts = output::nameParts(edt_Destination->text(), edt_FileName->text(), cmb_Format->currentText(), temp);
-  const QString unique = MakeOutputFileName(stamp);
-  const output::PageNames names = output::pageNames(parts, unique);
+  output::PageNames names = output::pageNames(parts, MakeOutputFileName(stamp));
   const int index = VintaSoftTwain->imageCount() - 1;
 
   // A page that can't be kept ends the batch: the sheets still in the feeder
-  // are not pulled in only to be lost as well.
+  // are not pulled in only to be lost as well. A name that another file took
+  // after it was found free (another copy of the program scanning to the same
+  // folder) is not replaced: the page takes the next free name, and its copy
+  // and caption follow.
   QString pageError;
-  if (JobKind == jkScan && VintaSoftTwain->SaveImage(index, names.outputPath) != 0)
-    pageError = VintaSoftTwain->errorString();
-  if (pageError.isEmpty() && VintaSoftTwain->SaveImage(index, names.tempCopyPath) != 0)
+  if (JobKind == jkScan) {
+    for (int attempt = 1;; ++attempt) {
+      const long saved = VintaSoftTwain->SaveImage(index, names.outputPath, ImageFileUse::Kept);
+      if (saved == 0) break;
+      if (saved != TVintaSoftTwain::kSaveNameTaken) {
+        pageError = VintaSoftTwain->errorString();
+        break;
+      }
+      if (attempt == kMaxNameAttempts) {
+        pageError = QStringLiteral("Unable to write file '%1': %2")
+                        .arg(names.outputPath, QString::fromLocal8Bit(std::strerror(EEXIST)));
+        break;
+      }
+      names = output::pageNames(parts, MakeOutputFileName(stamp));
+    }
+  }
+  if (pageError.isEmpty() && VintaSoftTwain->SaveImage(index, names.tempCopyPath, ImageFileUse::Temporary) != 0)
     pageError = VintaSoftTwain->errorString();
 
   const int width = VintaSoftTwain->GetImageWidth(index);

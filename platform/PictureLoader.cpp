@@ -39,11 +39,49 @@ QByteArray readWholeFile(const QString& path) {
   return file.readAll();
 }
 
+quint32 le16(const uchar* at) { return quint32(at[0]) | quint32(at[1]) << 8; }
+quint32 le32(const uchar* at) { return le16(at) | le16(at + 2) << 16; }
+
+// Qt's bitmap reader stops at the end of the file without a word and leaves
+// the rows it never read black. Whether the file holds every row its header
+// promises is told by the header: uncompressed rows have a fixed size, and a
+// compressed picture says how many bytes its pixels take. Headers the reader
+// will refuse anyway pass here.
+bool bitmapEndsEarly(const QByteArray& head, qint64 fileSize) {
+  if (head.size() < 26 || !head.startsWith("BM")) return false;
+  const auto* at = reinterpret_cast<const uchar*>(head.constData());
+  const quint32 offset = le32(at + 10);
+  const quint32 headerSize = le32(at + 14);
+  qint64 width = 0, height = 0, bits = 0, compression = 0, imageSize = 0;
+  if (headerSize == 12) {  // the OS/2 header
+    width = le16(at + 18);
+    height = le16(at + 20);
+    bits = le16(at + 24);
+  } else if (headerSize >= 40 && head.size() >= 38) {
+    width = qint32(le32(at + 18));
+    height = qint32(le32(at + 22));
+    bits = le16(at + 28);
+    compression = le32(at + 30);
+    imageSize = le32(at + 34);
+  } else {
+    return false;
+  }
+  height = height < 0 ? -height : height;
+  if (width <= 0 || height == 0 || width > (1 << 24) || height > (1 << 24) || bits <= 0 || bits > 32) return false;
+  constexpr qint64 kRgb = 0, kBitFields = 3, kAlphaBitFields = 6;
+  qint64 pixelBytes = imageSize;
+  if (compression == kRgb || compression == kBitFields || compression == kAlphaBitFields)
+    pixelBytes = (width * bits + 31) / 32 * 4 * height;
+  return qint64(offset) + pixelBytes > fileSize;
+}
+
 QImage loadBmp(const QString& path) {
   // Opened here: the image reader says "File not found" for a file it may
   // not read as well, which would send the user looking for the wrong fault.
   QFile file(path);
   if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) throw Error(openFailure(path));
+  if (bitmapEndsEarly(file.peek(64), file.size()))
+    throw Error(loadFailure(path, QStringLiteral("Premature end of BMP file")));
   QImageReader reader(&file, "bmp");
   reader.setDecideFormatFromContent(false);
   // Qt's default limit (256 MB) is below what a large colour scan needs.

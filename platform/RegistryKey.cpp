@@ -1,5 +1,7 @@
 #include "platform/RegistryKey.h"
 
+#include "platform/MessageBox.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +11,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <limits>
 
 namespace platform {
@@ -209,6 +212,32 @@ bool RegistryKey::close() {
   return ok;
 }
 
+namespace {
+
+// The bytes of a store holding `merged`, of which `ours` must come back
+// exactly. Values put there by hand or by another program that QSettings
+// can't write back as they were (a key "\\", a line "=x") are left out
+// rather than let one of them keep every later save from the disk.
+std::optional<QByteArray> storeBytesFor(const QHash<QString, QVariant>& merged,
+                                        const QHash<QString, QVariant>& ours) {
+  const auto all = formatStore(merged);
+  if (all && holdsExactly(*all, merged)) return all;
+  // Only on this rare road: each foreign value on its own, kept when it
+  // comes back as it was.
+  QHash<QString, QVariant> kept = ours;
+  for (auto it = merged.cbegin(); it != merged.cend(); ++it) {
+    if (ours.contains(it.key())) continue;
+    const QHash<QString, QVariant> single{{it.key(), it.value()}};
+    if (const auto bytes = formatStore(single); bytes && holdsExactly(*bytes, single)) kept.insert(it.key(), *it);
+  }
+  if (const auto bytes = formatStore(kept); bytes && holdsExactly(*bytes, kept)) return bytes;
+  // Foreign values that only fail together: ours alone.
+  if (const auto bytes = formatStore(ours); bytes && holdsExactly(*bytes, ours)) return bytes;
+  return std::nullopt;
+}
+
+}  // namespace
+
 bool RegistryKey::writeStore() const {
   // Another copy of the program may be writing too: take the store's lock,
   // merge our values into what is on disk now, and replace the file as a
@@ -218,8 +247,8 @@ bool RegistryKey::writeStore() const {
   ParsedStore current = parseFile(fileName_);
   QHash<QString, QVariant> merged = current.ok ? current.values : QHash<QString, QVariant>();
   for (auto it = written_.cbegin(); it != written_.cend(); ++it) merged.insert(it.key(), it.value());
-  const auto bytes = formatStore(merged);
-  if (!bytes || !holdsExactly(*bytes, merged)) return false;
+  const auto bytes = storeBytesFor(merged, written_);
+  if (!bytes) return false;
 
   QSaveFile file(fileName_);
   if (!file.open(QIODevice::WriteOnly)) return false;
@@ -233,5 +262,20 @@ bool RegistryKey::writeStore() const {
   QFile check(fileName_);
   return check.open(QIODevice::ReadOnly) && check.readAll() == *bytes;
 }
+
+namespace {
+std::atomic<bool> unsavedReported{false};
+}  // namespace
+
+void reportUnsavedPreferences(QWidget* owner, const QString& storeFile) {
+  if (unsavedReported.exchange(true)) return;
+  showMessage(owner,
+              QStringLiteral("Unable to save the preferences to '%1'. The choices made in this session "
+                             "will not be there the next time.")
+                  .arg(storeFile),
+              QStringLiteral("Brevalto Pro"), MessageIcon::Warning, MessageButtons::Ok);
+}
+
+void forgetUnsavedPreferencesReport() { unsavedReported = false; }
 
 }  // namespace platform

@@ -6,6 +6,8 @@
 
 #include <optional>
 
+class QWidget;
+
 namespace platform {
 
 // The program's preferences key of the current user ("Quellmark/Brevalto Pro").
@@ -55,5 +57,12 @@ class RegistryKey {
   bool open_ = true;
   std::optional<bool> closeResult_;
 };
+
+// Tells the user once per run, in a message box, that the preferences could
+// not be saved to `storeFile`. Called by the writers whose close() failed
+// where the user would otherwise lose the choices without a word.
+void reportUnsavedPreferences(QWidget* owner, const QString& storeFile);
+// For tests: the next failure is reported again.
+void forgetUnsavedPreferencesReport();
 
 }  // namespace platform

@@ -414,8 +414,33 @@ std::optional<ImageFileFormat> imageFileFormatForPath(const QString& path) {
   return std::nullopt;
 }
 
+namespace {
+
+// Flushes the folder's entry of a file just moved in.
+int syncFolder(const QByteArray& folder) {
+  const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  const int result = ::fsync(fd) == 0 ? 0 : errno;
+  ::close(fd);
+  return result;
+}
+
+// Moves `from` onto `to` unless something is there already: 0, EEXIST when
+// the name is taken, or the reason. File systems without renameat2's
+// no-replace flag get the same through a hard link.
+int moveInWithoutReplacing(const QByteArray& from, const QByteArray& to) {
+  if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+  if (::link(from.constData(), to.constData()) != 0) return errno;
+  ::unlink(from.constData());
+  return 0;
+}
+
+}  // namespace
+
 bool writeImageFile(const QImage& image, const QString& path, ImageFileFormat format, int dotsPerInch,
-                    QString* error) {
+                    QString* error, ImageFileUse use, bool* nameTaken) {
+  if (nameTaken) *nameTaken = false;
   auto fail = [&](const QString& reason) {
     if (error) *error = QStringLiteral("Unable to write file '%1': %2").arg(path, reason);
     return false;
@@ -425,24 +450,41 @@ bool writeImageFile(const QImage& image, const QString& path, ImageFileFormat fo
   if (info.isDir()) return fail(systemReason(EISDIR));
 
   // A hidden name beside the target, so that the final rename stays within
-  // one file system and the target only ever appears complete.
+  // one file system and the target only ever appears complete. O_EXCL and
+  // O_NOFOLLOW: the name is made anew, never opened through a link.
   const QByteArray target = QFile::encodeName(path);
   const QByteArray folder = QFile::encodeName(info.absolutePath());
   const QByteArray name = QFile::encodeName(info.fileName()).left(200);
+  const mode_t mode = use == ImageFileUse::Temporary ? 0600 : 0666;
   QByteArray temporary;
   int fd = -1;
   for (int attempt = 0; attempt < 100; ++attempt) {
     temporary = folder + "/." + name + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 16) +
                 ".part";
-    fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) break;
   }
   if (fd < 0) return fail(systemReason(errno));
 
   QString reason = encode(normalized(image), path, format, dotsPerInch, fd);
+  // A kept page must be on the disk before its name says it is there.
+  if (reason.isEmpty() && use == ImageFileUse::Kept && ::fsync(fd) != 0) reason = systemReason(errno);
   // close() can be the first to report a full disk on some file systems.
   if (::close(fd) != 0 && reason.isEmpty()) reason = systemReason(errno);
-  if (reason.isEmpty() && ::rename(temporary.constData(), target.constData()) != 0) reason = systemReason(errno);
+  if (reason.isEmpty()) {
+    if (use == ImageFileUse::Kept) {
+      if (const int code = moveInWithoutReplacing(temporary, target); code != 0) {
+        reason = systemReason(code);
+        if (code == EEXIST && nameTaken) *nameTaken = true;
+      } else if (const int synced = syncFolder(folder); synced != 0) {
+        // The page is in place but may not survive a power cut; saying it
+        // was kept would be wrong, and the file stays for the user.
+        return fail(systemReason(synced));
+      }
+    } else if (::rename(temporary.constData(), target.constData()) != 0) {
+      reason = systemReason(errno);
+    }
+  }
   if (!reason.isEmpty()) {
     ::unlink(temporary.constData());
     return fail(reason);

@@ -27,10 +27,28 @@ std::optional<ImageFileFormat> imageFileFormatForPath(const QString& path);
 //         palette), 8-bit grey or 24-bit RGB (uncompressed, so that a page
 //         writes in milliseconds); resolution tags in inches.
 //
-// The file is written under a hidden temporary name in the same folder and
-// renamed onto `path` only once it is complete, so a failure never leaves a
-// half-written file at `path` nor replaces an existing file there. On failure
-// returns false and sets *error (when given) to a reason that names the path,
-// such as "Unable to write file '/x/y.bmp': No space left on device".
+// What a written file is for, which decides how it is put in place.
+enum class ImageFileUse {
+  // Replaces a file at the path, mode as the umask allows.
+  Replace,
+  // A temporary file of the program (the preview, a page's bitmap copy):
+  // readable and writable by the user only (0600); replaces what stands at
+  // the path, a link included, never writing through it.
+  Temporary,
+  // A page the user keeps: never replaces a file at the path, however it got
+  // there (another copy of the program scanning to the same folder in the
+  // same second), and is on the disk once the call returns: the file is
+  // flushed before it is moved in, and the folder after.
+  Kept,
+};
+
+// The file is written under a hidden temporary name in the same folder,
+// created anew, and moved onto `path` only once it is complete, so a failure
+// never leaves a half-written file at `path`. On failure returns false and
+// sets *error (when given) to a reason that names the path, such as
+// "Unable to write file '/x/y.bmp': No space left on device"; for a Kept file
+// whose name was taken meanwhile *nameTaken (when given) is set as well and
+// nothing is left behind.
 bool writeImageFile(const QImage& image, const QString& path, ImageFileFormat format,
-                    int dotsPerInch, QString* error);
+                    int dotsPerInch, QString* error, ImageFileUse use = ImageFileUse::Replace,
+                    bool* nameTaken = nullptr);

@@ -493,17 +493,21 @@ long TVintaSoftTwain::SetImageLayout(float left, float top, float right, float b
   return 0;
 }
 
-long TVintaSoftTwain::SaveImage(int index, const QString& path) {
+long TVintaSoftTwain::SaveImage(int index, const QString& path, ImageFileUse use) {
   const ScanStatus injected = d->note(QStringLiteral("SaveImage(%1,%2)").arg(index).arg(path));
   long result = 1;
   if (d->validImage(index)) {
     const auto format = imageFileFormatForPath(path);
     QString error;
+    bool nameTaken = false;
     if (!format) {
       d->raise(ScanStatus::error(scanerror::kUnknownFileFormat,
                                  QStringLiteral("Unable to write file '%1': unknown image file format").arg(path)));
-    } else if (!writeImageFile(d->image, path, *format, dotsPerInch(d->image), &error)) {
-      d->raise(ScanStatus::error(scanerror::kFileWriteFailed, error));
+    } else if (!writeImageFile(d->image, path, *format, dotsPerInch(d->image), &error, use, &nameTaken)) {
+      if (nameTaken)
+        result = kSaveNameTaken;
+      else
+        d->raise(ScanStatus::error(scanerror::kFileWriteFailed, error));
     } else {
       result = 0;
     }

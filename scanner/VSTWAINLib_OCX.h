@@ -44,6 +44,8 @@
 // that acquisition: its pending events are dropped. Property writes during an
 // acquisition are kept for the next one.
 
+#include "scanner/ImageFileWriter.h"
+
 #include <QImage>
 #include <QObject>
 #include <QString>
@@ -111,7 +113,12 @@ class TVintaSoftTwain : public QObject {
   long OpenDataSource();
   long Acquire();
   long SetImageLayout(float left, float top, float right, float bottom);
-  long SaveImage(int index, const QString& path);
+  // SaveImage writes in the format the path's extension names. `use` says
+  // how the file is put in place (see ImageFileUse); a Kept file whose name
+  // another file took meanwhile is not written and kSaveNameTaken comes back,
+  // with errorCode untouched, so the caller can take the next free name.
+  static constexpr long kSaveNameTaken = 2;
+  long SaveImage(int index, const QString& path, ImageFileUse use = ImageFileUse::Replace);
   long IsBlankImage(int index, float maxNoiseLevel, float& currentNoiseLevel);
   long GetImageWidth(int index);
   long GetImageHeight(int index);

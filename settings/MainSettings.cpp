@@ -99,6 +99,6 @@ void SaveSettings(const MainSettingsControls& c) {
   key.writeInteger(QStringLiteral("WWidth"), outer.width());
   key.writeInteger(QStringLiteral("WHeight"), outer.height());
   // A store that can't be written must not keep the window from closing;
-  // the values are simply not kept.
-  key.close();
+  // the user is told once that the values are not kept.
+  if (!key.close()) platform::reportUnsavedPreferences(c.window, key.fileName());
 }

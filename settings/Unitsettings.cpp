@@ -99,7 +99,7 @@ void Tfrm_Settings::btn_OKClick() {
   key.writeBool(QStringLiteral("Save"), cb_Save->isChecked());
   key.writeBool(QStringLiteral("SkipBlank"), cb_SkipBlank->isChecked());
   key.writeBool(QStringLiteral("Update"), cb_Update->isChecked());
-  key.close();
+  if (!key.close()) platform::reportUnsavedPreferences(this, key.fileName());
   emit preferencesApplied(settings::displayUnitsFromStored(cmb_Units->currentIndex()),
                           cb_SkipBlank->isChecked());
 }

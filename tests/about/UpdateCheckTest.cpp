@@ -8,11 +8,14 @@
 #include "platform/TempFolder.h"
 #include "platform/UrlOpener.h"
 
+#include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QFile>
 #include <QPushButton>
 #include <QTcpServer>
@@ -20,6 +23,9 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using platform::MessageAnswer;
 using platform::MessageBoxSeam;
@@ -365,6 +371,98 @@ TEST_F(UpdateCheck, TempNamingAMissingFolderShowsTheErrorWithThePath) {
   EXPECT_TRUE(server_.requests().isEmpty());
   EXPECT_TRUE(about_->isVisible());
   EXPECT_TRUE(about_->isEnabled());
+}
+
+// Another user plants links at the program's fixed names in the shared
+// temporary folder, and a folder of their own at the name of the user's
+// private one. With TEMP unset the check must neither write through a link
+// into a file of the user's nor use the planted folder: the copy goes to a
+// private folder of the user's, readable by nobody else.
+//
+// The program runs as user 65534 in a child process; root, the test's own
+// user, is the other user who prepared the folder.
+TEST_F(UpdateCheck, LinksPlantedInTheSharedFolderByAnotherUserAreNotFollowed) {
+  constexpr uid_t kUser = 65534;
+  if (!child_process::isChild()) {
+    if (!child_process::runningAsRoot()) GTEST_SKIP() << "another user's links can be planted only as root";
+    QByteArray sharedName = QFile::encodeName(QDir::tempPath()) + "/brevalto-shared-XXXXXX";
+    QByteArray victimName = QFile::encodeName(QDir::tempPath()) + "/brevalto-victim-XXXXXX";
+    ASSERT_NE(::mkdtemp(sharedName.data()), nullptr);
+    ASSERT_NE(::mkdtemp(victimName.data()), nullptr);
+    const QString shared = QFile::decodeName(sharedName), victimFolder = QFile::decodeName(victimName);
+    ASSERT_EQ(::chmod(sharedName.constData(), 01777), 0);  // as /tmp is
+    const QString victim = victimFolder + QStringLiteral("/letter.txt");
+    {
+      QFile file(victim);
+      ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+      file.write("the user's own file");
+    }
+    ASSERT_EQ(::chown(victimName.constData(), kUser, kUser), 0);
+    ASSERT_EQ(::chown(QFile::encodeName(victim).constData(), kUser, kUser), 0);
+    const QString planted = shared + QStringLiteral("/brevalto-pro-%1").arg(kUser);
+    ASSERT_TRUE(QDir().mkpath(planted));
+    ASSERT_EQ(::chmod(QFile::encodeName(planted).constData(), 0777), 0);
+    for (const QString& folder : {shared, planted})
+      for (const char* name : {"brevalto_pro.xml", "Brevalto.bmp"})
+        ASSERT_TRUE(QFile::link(victim, folder + QLatin1Char('/') + QLatin1String(name)));
+
+    child_process::inChild({.environment = {{QStringLiteral("BREVALTO_SHARED"), shared},
+                                            {QStringLiteral("BREVALTO_VICTIM"), victim}}});
+    QFile file(victim);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("the user's own file"));
+    QDir(shared).removeRecursively();
+    QDir(victimFolder).removeRecursively();
+    return;
+  }
+
+  const QString shared = qEnvironmentVariable("BREVALTO_SHARED");
+  qunsetenv("TEMP");
+  qunsetenv("XDG_RUNTIME_DIR");
+  qputenv("TMPDIR", QFile::encodeName(shared));
+  QString why;
+  ASSERT_TRUE(child_process::becomeUnprivileged(&why)) << why.toStdString();
+  server_.setHandler(serving(DescriptionServer::ok(kEqual)));
+
+  check();
+  expectOutcome(Outcome::UpToDate);
+  QFile victim(qEnvironmentVariable("BREVALTO_VICTIM"));
+  ASSERT_TRUE(victim.open(QIODevice::ReadOnly));
+  EXPECT_EQ(victim.readAll(), QByteArray("the user's own file"));
+
+  const QString folder = platform::tempFolder();
+  EXPECT_TRUE(folder.startsWith(shared + QStringLiteral("/brevalto-pro-%1-").arg(kUser))) << folder.toStdString();
+  struct stat status;
+  ASSERT_EQ(::lstat(QFile::encodeName(folder).constData(), &status), 0);
+  EXPECT_TRUE(S_ISDIR(status.st_mode));
+  EXPECT_EQ(status.st_uid, kUser);
+  EXPECT_EQ(status.st_mode & 07777, 0700u);
+  EXPECT_EQ(localCopy(), kEqual);
+  ASSERT_EQ(::lstat(QFile::encodeName(localCopyPath()).constData(), &status), 0);
+  EXPECT_TRUE(S_ISREG(status.st_mode));
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+}
+
+// TEMP may name a folder others share as well: a link at the fixed name is
+// replaced by the new copy, not written through.
+TEST_F(UpdateCheck, ALinkAtTheFixedNameUnderTempIsReplacedNotFollowed) {
+  const QString victim = testing_support::makeTempDir(QStringLiteral("victim")) + QStringLiteral("/letter.txt");
+  {
+    QFile file(victim);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("the user's own file");
+  }
+  QFile::remove(localCopyPath());
+  ASSERT_TRUE(QFile::link(victim, localCopyPath()));
+  server_.setHandler(serving(DescriptionServer::ok(kEqual)));
+
+  check();
+  expectOutcome(Outcome::UpToDate);
+  QFile file(victim);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), QByteArray("the user's own file"));
+  EXPECT_FALSE(QFileInfo(localCopyPath()).isSymLink());
+  EXPECT_EQ(localCopy(), kEqual);
 }
 
 TEST_F(UpdateCheck, UnreadableOwnVersionCountsAsZero) {

@@ -15,6 +15,8 @@
 #include <csignal>
 #include <cstring>
 #include <cstdlib>
+#include <atomic>
+#include <thread>
 #include <vector>
 
 #include <sys/resource.h>
@@ -295,6 +297,77 @@ TEST(ImageFileWriter, ReplacesAnExistingFileWithTheNewPage) {
   EXPECT_TRUE(pixelsOf(QImage(path)) == pixelsOf(makePage(Mode::Colour)));
 }
 
+QStringList entriesOf(const QString& folder) {
+  return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+// Two writers racing for one name, as two copies of the program scanning to
+// one folder in the same second: a kept page never replaces a file, so
+// exactly one of them gets the name, whole, and the other is told the name
+// was taken and leaves nothing behind. Many rounds, so that the two really
+// meet at the last step.
+TEST(ImageFileWriter, OfTwoWritersRacingForOneNameExactlyOneGetsItAndNothingIsReplaced) {
+  const QString folder = testing_support::makeTempDir();
+  const QImage pages[2] = {makePage(Mode::Grey, 64, 48), makePage(Mode::Colour, 64, 48)};
+  for (int round = 0; round < 40; ++round) {
+    const QString path = folder + QStringLiteral("/page_%1.bmp").arg(round);
+    bool written[2] = {false, false}, taken[2] = {false, false};
+    QString errors[2];
+    std::atomic<int> ready{0};
+    auto writer = [&](int i) {
+      ++ready;
+      while (ready < 2) {
+      }
+      written[i] = writeImageFile(pages[i], path, ImageFileFormat::Bmp, kDpi, &errors[i], ImageFileUse::Kept, &taken[i]);
+    };
+    std::thread first(writer, 0), second(writer, 1);
+    first.join();
+    second.join();
+
+    ASSERT_NE(written[0], written[1]) << "round " << round << ": both or neither kept their page";
+    const int winner = written[0] ? 0 : 1, loser = 1 - winner;
+    EXPECT_FALSE(taken[winner]);
+    EXPECT_TRUE(taken[loser]);
+    EXPECT_EQ(errors[loser], QStringLiteral("Unable to write file '%1': File exists").arg(path));
+    EXPECT_TRUE(pixelsOf(QImage(path)) == pixelsOf(pages[winner])) << "round " << round;
+  }
+  EXPECT_EQ(entriesOf(folder).size(), 40) << entriesOf(folder).join(' ').toStdString();
+}
+
+// A kept page lands without replacing anything; a temporary file replaces
+// what stands at its name, a link included, without writing through it, and
+// only its owner may read it.
+TEST(ImageFileWriter, KeptAndTemporaryFilesArePutInPlaceAsTheirUseAsks) {
+  const QString folder = testing_support::makeTempDir();
+  const QString victim = folder + "/victim.txt";
+  QFile file(victim);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("someone's file");
+  file.close();
+  const QImage page = makePage(Mode::Grey, 32, 16);
+  QString error;
+  bool taken = false;
+
+  const QString temporary = folder + "/Brevalto.bmp";
+  ASSERT_TRUE(QFile::link(victim, temporary));
+  ASSERT_TRUE(writeImageFile(page, temporary, ImageFileFormat::Bmp, kDpi, &error, ImageFileUse::Temporary))
+      << error.toStdString();
+  EXPECT_FALSE(QFileInfo(temporary).isSymLink());
+  EXPECT_TRUE(pixelsOf(QImage(temporary)) == pixelsOf(page));
+  struct stat status;
+  ASSERT_EQ(::stat(QFile::encodeName(temporary).constData(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+
+  const QString kept = folder + "/kept.bmp";
+  ASSERT_TRUE(QFile::link(victim, kept));
+  EXPECT_FALSE(writeImageFile(page, kept, ImageFileFormat::Bmp, kDpi, &error, ImageFileUse::Kept, &taken));
+  EXPECT_TRUE(taken);
+  EXPECT_TRUE(QFileInfo(kept).isSymLink());
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), QByteArray("someone's file"));
+  EXPECT_EQ(entriesOf(folder), QStringList({"Brevalto.bmp", "kept.bmp", "victim.txt"}));
+}
+
 TEST(ImageFileFormatForPath, PicksTheFormatByExtension) {
   const std::vector<std::pair<QString, std::optional<ImageFileFormat>>> cases = {
       {"/a/page.bmp", ImageFileFormat::Bmp},    {"/a/page.BMP", ImageFileFormat::Bmp},
@@ -308,10 +381,6 @@ TEST(ImageFileFormatForPath, PicksTheFormatByExtension) {
 }
 
 // ---- failures ----------------------------------------------------------------
-
-QStringList entriesOf(const QString& folder) {
-  return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
 
 struct FailureCase {
   const char* name;

@@ -60,6 +60,33 @@ void writeTiff(const QString& path, const QImage& source, TiffKind kind) {
   TIFFClose(tif);
 }
 
+void writeTiffWithAlpha(const QString& path, QRgb left, QRgb right, bool associated) {
+  TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
+  if (!tif) throw std::runtime_error("cannot write tiff fixture");
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 2);
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 1);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 4);
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 1);
+  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+  const uint16_t extra = associated ? EXTRASAMPLE_ASSOCALPHA : EXTRASAMPLE_UNASSALPHA;
+  TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
+  unsigned char row[8];
+  int at = 0;
+  for (const QRgb colour : {left, right}) {
+    const int alpha = qAlpha(colour);
+    auto stored = [&](int channel) { return associated ? (channel * alpha + 127) / 255 : channel; };
+    row[at++] = static_cast<unsigned char>(stored(qRed(colour)));
+    row[at++] = static_cast<unsigned char>(stored(qGreen(colour)));
+    row[at++] = static_cast<unsigned char>(stored(qBlue(colour)));
+    row[at++] = static_cast<unsigned char>(alpha);
+  }
+  TIFFWriteScanline(tif, row, 0, 0);
+  TIFFClose(tif);
+}
+
 void writeTiffHeaderOnly(const QString& path, quint32 width, quint32 height) {
   TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
   if (!tif) throw std::runtime_error("cannot write tiff fixture");

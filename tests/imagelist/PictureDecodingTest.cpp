@@ -2,6 +2,7 @@
 // through the picture loader, and what a damaged or foreign file gives.
 
 #include "Fixtures.h"
+#include "support/BitmapFixtures.h"
 #include "support/TestSupport.h"
 
 #include "imagelist/TiffDecoder.h"
@@ -12,6 +13,7 @@
 
 #include <QColor>
 #include <QFile>
+#include <QPainter>
 
 #include <cstdlib>
 #include <functional>
@@ -69,6 +71,37 @@ INSTANTIATE_TEST_SUITE_P(
         TiffCase{"bilevel", TiffKind::Bilevel, qRgb(255, 255, 255), qRgb(0, 0, 0),
                  qRgb(0, 0, 0), qRgb(255, 255, 255)}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A picture with an alpha channel keeps its colours: painted over white,
+// half-transparent red is pink, not the dark red of premultiplied values taken
+// as straight ones. Both kinds of stored alpha must give the same picture.
+TEST(TiffDecoding, AlphaChannelGivesTheStraightColours) {
+  const QRgb halfRed = qRgba(200, 40, 0, 128);
+  const QRgb opaqueBlue = qRgba(10, 20, 230, 255);
+  for (const bool associated : {true, false}) {
+    SCOPED_TRACE(associated ? "associated alpha" : "unassociated alpha");
+    const QString path = testing_support::makeTempDir() + "/alpha.tif";
+    writeTiffWithAlpha(path, halfRed, opaqueBlue, associated);
+
+    const QImage image = decodeTiff(path);
+    ASSERT_EQ(image.size(), QSize(2, 1));
+    const QColor left = image.pixelColor(0, 0);
+    EXPECT_NEAR(left.alpha(), 128, 1);
+    EXPECT_NEAR(left.red(), 200, 3);
+    EXPECT_NEAR(left.green(), 40, 3);
+    EXPECT_NEAR(left.blue(), 0, 3);
+    EXPECT_EQ(image.pixel(1, 0), opaqueBlue);
+
+    QImage onWhite(2, 1, QImage::Format_RGB32);
+    onWhite.fill(Qt::white);
+    {
+      QPainter painter(&onWhite);
+      painter.drawImage(0, 0, image);
+    }
+    EXPECT_NEAR(qRed(onWhite.pixel(0, 0)), (200 * 128 + 255 * 127) / 255, 3);
+    EXPECT_NEAR(qGreen(onWhite.pixel(0, 0)), (40 * 128 + 255 * 127) / 255, 3);
+  }
+}
 
 TEST(TiffDecodingFailures, EachGivesItsMessage) {
   const QString dir = testing_support::makeTempDir();
@@ -153,6 +186,35 @@ TEST(PictureLoader, RefusesWhatItCannotLoadWithAClearMessage) {
     const QString text = thrownText([&] { platform::loadPicture(path); });
     EXPECT_TRUE(text.startsWith("Unable to load picture '" + path + "': ")) << text.toStdString();
     EXPECT_GT(text.size(), ("Unable to load picture '" + path + "': ").size()) << text.toStdString();
+  }
+}
+
+// A bitmap that ends early is refused as a JPEG that ends early is, instead
+// of being shown with its missing rows black; whole files of every kind still
+// load. Each kind is cut inside its pixels and by its very last byte.
+TEST(PictureLoader, TruncatedBitmapIsRefusedLikeATruncatedJpeg) {
+  using testing_support::BitmapKind;
+  const QString dir = testing_support::makeTempDir();
+  const struct {
+    const char* name;
+    BitmapKind kind;
+  } kinds[] = {{"colour", BitmapKind::Colour},           {"grey", BitmapKind::Grey},
+               {"lineart", BitmapKind::LineArt},         {"palette8", BitmapKind::ColourPalette8},
+               {"palette1", BitmapKind::ColourPalette1}, {"fourbit", BitmapKind::FewColours}};
+  for (const auto& kind : kinds) {
+    SCOPED_TRACE(kind.name);
+    const QImage source = testing_support::bitmapFixture(kind.kind, 37, 23);
+    const QString whole = dir + "/" + kind.name + ".bmp";
+    ASSERT_TRUE(source.save(whole, "BMP"));
+    const QByteArray bytes = readBytes(whole);
+    EXPECT_EQ(platform::loadPicture(whole).size(), QSize(37, 23));
+
+    for (const qsizetype kept : {bytes.size() / 2, bytes.size() - 1}) {
+      const QString cut = dir + "/" + kind.name + "-" + QString::number(kept) + ".bmp";
+      writeBytes(cut, bytes.left(kept));
+      EXPECT_EQ(thrownText([&] { platform::loadPicture(cut); }),
+                "Unable to load picture '" + cut + "': Premature end of BMP file");
+    }
   }
 }
 

@@ -22,6 +22,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QLineEdit>
@@ -61,8 +62,8 @@ class ScanJob : public ::testing::Test {
 
   // Builds and shows the program's windows over a scripted driver with the
   // given sources.
-  void start(const QList<ScriptedSource>& sources, int current = 0) {
-    auto driver = std::make_unique<ScriptedDriver>();
+  void start(const QList<ScriptedSource>& sources, int current = 0,
+             std::unique_ptr<ScriptedDriver> driver = std::make_unique<ScriptedDriver>()) {
     script = driver.get();
     for (const auto& source : sources) script->addSource(source);
     script->setCurrentSource(current);
@@ -296,6 +297,57 @@ TEST_F(ScanJob, FeederBatchGetsUniqueNamesFilesAndEntries) {
   EXPECT_EQ(w->StatusText(), QStringLiteral("Ready"));
   EXPECT_FALSE(w->StatusIsError());
   EXPECT_EQ(w->sb_Main->panelText(3), QStringLiteral("3 files"));
+}
+
+// Another copy of the program scanning to the same folder in the same second:
+// it takes the name a page found free just before the page is written there.
+class NameTakingDriver : public ScriptedDriver {
+ public:
+  explicit NameTakingDriver(QString folder, int times) : folder_(std::move(folder)), times_(times) {}
+  ScanStatus note(const QString& entry) override {
+    if (entry.startsWith(QLatin1String("SaveImage(")) && taken.size() < times_) {
+      const QString path = entry.mid(entry.indexOf(QLatin1Char(',')) + 1).chopped(1);
+      if (path.startsWith(folder_ + QLatin1Char('/'))) {
+        QFile other(path);
+        if (other.open(QIODevice::NewOnly)) other.write("the other program's page");
+        taken << QFileInfo(path).fileName();
+      }
+    }
+    return ScriptedDriver::note(entry);
+  }
+  QStringList taken;
+
+ private:
+  QString folder_;
+  int times_;
+};
+
+TEST_F(ScanJob, ANameTakenMeanwhileIsNotReplacedThePageTakesTheNextFreeOne) {
+  auto driver = std::make_unique<NameTakingDriver>(destination, 2);
+  NameTakingDriver* racing = driver.get();
+  start({{.pages = {page(Qt::red)}}}, 0, std::move(driver));
+  w->edt_FileName->setText(QStringLiteral("scan"));
+  w->Scan1Click();
+  ASSERT_TRUE(waitForJobEnd());
+
+  const QString stamp = output::timeStamp(platform::localNow());
+  const QString ours = "scan_" + stamp + "_2.bmp";
+  EXPECT_EQ(racing->taken, QStringList({"scan_" + stamp + ".bmp", "scan_" + stamp + "_1.bmp"}));
+  EXPECT_EQ(filesIn(destination), QStringList({"scan_" + stamp + ".bmp", "scan_" + stamp + "_1.bmp", ours}));
+  for (const QString& theirs : racing->taken) {
+    QFile file(destination + "/" + theirs);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("the other program's page")) << theirs.toStdString();
+  }
+  EXPECT_EQ(QImageReader(destination + "/" + ours).size(), QSize(240, 320));
+  // The list entry and the bitmap copy carry the name the page really got.
+  ASSERT_EQ(listed(), 1);
+  EXPECT_EQ(w->pnl_Right->lv_Images->item(0)->text(), ours);
+  const QString temp = w->pnl_Right->lv_Images->item(0)->data(ImagePane::TempCopyRole).toString();
+  EXPECT_EQ(QFileInfo(temp).fileName(), "scan_" + stamp + "_2.bmp");
+  EXPECT_EQ(QImageReader(temp).size(), QSize(240, 320));
+  EXPECT_EQ(w->StatusText(), QStringLiteral("Ready"));
+  EXPECT_FALSE(w->StatusIsError());
 }
 
 TEST_F(ScanJob, EachFormatWritesItsExtension) {

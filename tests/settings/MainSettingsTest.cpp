@@ -1,5 +1,6 @@
 #include "SettingsStoreFixture.h"
 
+#include "platform/MessageBox.h"
 #include "platform/RegistryKey.h"
 #include "settings/MainSettings.h"
 
@@ -264,15 +265,46 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedStore{"Lists", "[General]\nSave=1\nFileName=a, b\nDestination=x, y, z\nMode=1, 2\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(MainSettingsTest, AStoreThatCantBeWrittenStillLetsTheWindowClose) {
+// The window still closes, and the user learns once per run that the
+// choices are not kept, not at every later save again.
+TEST_F(MainSettingsTest, AStoreThatCantBeWrittenStillLetsTheWindowCloseAndSaysSoOnce) {
   QFile blocker(configDir + QStringLiteral("/Quellmark"));
   ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
   blocker.close();
+  platform::forgetUnsavedPreferencesReport();
+  platform::MessageBoxSeam::answerAlways(platform::MessageAnswer::Ok);
+  platform::MessageBoxSeam::clearShown();
   FakeMainWindow main;
   load(main);
   expectDefaults(main);
   SaveSettings(main.controls());
+  SaveSettings(main.controls());
   EXPECT_TRUE(QFileInfo(configDir + QStringLiteral("/Quellmark")).isFile());
+  const auto shown = platform::MessageBoxSeam::shown();
+  platform::MessageBoxSeam::uninstall();
+  ASSERT_EQ(shown.size(), 1);
+  EXPECT_TRUE(shown[0].text.contains(storePath())) << shown[0].text.toStdString();
+  EXPECT_EQ(shown[0].icon, platform::MessageIcon::Warning);
+}
+
+// A value of someone else's that can't be written back as it was must not
+// keep the program's own values from the disk, nor make the save look failed.
+TEST_F(MainSettingsTest, AForeignValueThatCantBeWrittenBackDoesNotBlockTheSave) {
+  writeStoreBytes("[General]\n=x\nSave=1\n\\\\=y\nOther=kept\n");
+  platform::forgetUnsavedPreferencesReport();
+  platform::MessageBoxSeam::answerAlways(platform::MessageAnswer::Ok);
+  platform::MessageBoxSeam::clearShown();
+  FakeMainWindow main;
+  main.mode.setCurrentIndex(1);
+  main.destination.setText(QStringLiteral("/srv/scans"));
+  SaveSettings(main.controls());
+  const auto shown = platform::MessageBoxSeam::shown();
+  platform::MessageBoxSeam::uninstall();
+  EXPECT_TRUE(shown.isEmpty());
+  EXPECT_EQ(storedOnDisk(QStringLiteral("Mode")), QStringLiteral("1"));
+  EXPECT_EQ(storedOnDisk(QStringLiteral("Destination")), QStringLiteral("/srv/scans"));
+  EXPECT_EQ(storedOnDisk(QStringLiteral("Save")), QStringLiteral("1"));
+  EXPECT_EQ(storedOnDisk(QStringLiteral("Other")), QStringLiteral("kept"));
 }
 
 }  // namespace

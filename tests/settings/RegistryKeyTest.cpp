@@ -114,6 +114,36 @@ TEST_F(RegistryKeyTest, BinaryGarbageReadsAsMissingAndIsReplacedByAGoodFile) {
   EXPECT_EQ(storedOnDisk(QStringLiteral("Mode")), QStringLiteral("1"));
 }
 
+// Stores with a key QSettings reads but can't write back as it was. Every
+// save must still put our values on disk (this one and the next), and
+// the other values that do survive a rewrite stay.
+TEST_F(RegistryKeyTest, AForeignKeyThatCantBeWrittenBackBlocksNoSave) {
+  const struct {
+    const char* name;
+    QByteArray foreign;
+  } stores[] = {
+      {"empty name", "=x\n"},
+      {"backslash", "\\\\=x\n"},
+      {"backslash group", "[\\\\]\na=1\n"},
+      {"both", "=x\n\\\\=y\n"},
+  };
+  for (const auto& store : stores) {
+    SCOPED_TRACE(store.name);
+    writeStoreBytes("[General]\nUnits=1\n" + store.foreign + "[General]\nLang=English\n");
+    for (const int mode : {1, 2}) {
+      RegistryKey key;
+      EXPECT_EQ(key.readInteger(QStringLiteral("Units")), 1);
+      key.writeInteger(QStringLiteral("Mode"), mode);
+      key.writeText(QStringLiteral("FileName"), QStringLiteral("scan"));
+      EXPECT_TRUE(key.close());
+      EXPECT_TRUE(storeFileIsValid());
+      EXPECT_EQ(storedOnDisk(QStringLiteral("Mode")), QString::number(mode));
+      EXPECT_EQ(storedOnDisk(QStringLiteral("FileName")), QStringLiteral("scan"));
+      EXPECT_EQ(storedOnDisk(QStringLiteral("Units")), QStringLiteral("1"));
+    }
+  }
+}
+
 TEST_F(RegistryKeyTest, ReadsAndWritesAfterCloseDoNothing) {
   RegistryKey key;
   key.writeInteger(QStringLiteral("Mode"), 1);
