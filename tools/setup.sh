@@ -13,6 +13,7 @@ packages=(
   libgtest-dev googletest
   file xvfb xauth xdotool x11-apps imagemagick locales
   desktop-file-utils appstream
+  fonts-dejavu-core
 )
 
 "$here/tools/install-packages.sh" "${packages[@]}"
