@@ -17,8 +17,8 @@
 //     about 8.3 inches wide.
 //  2. Paper. The paper's level is the most common cell value, so white,
 //     cream and recycled grey paper are all "empty". Its spread (scanner
-//     noise, the paper's texture) is read from the cells just darker than
-//     it. A page whose paper level is below kDarkestPaperLuma is no empty
+//     noise, the paper's texture) is read from the cells around that level,
+//     on the brighter side where the scanner did not clip it at white. A page whose paper level is below kDarkestPaperLuma is no empty
 //     sheet of paper and measures 1.
 //  3. Marks. A cell is marked when it is darker than the paper by at least
 //     kMarkContrast, or by four times the paper's spread when that is more.

@@ -11,6 +11,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <array>
+#include <cstdint>
 #include <functional>
 #include <random>
 #include <string>
@@ -166,13 +168,17 @@ QImage render(const Case& c, int dpi, Kind kind) {
     c.paint(Sheet{painter, double(dpi), c.paper});
   }
   image = image.convertToFormat(QImage::Format_RGB888);
-  // Sensor noise.
+  // Sensor noise, drawn from a table of normal deviates.
   std::mt19937 random(11);
-  std::normal_distribution<float> noise(0.0f, 4.0f);
+  std::normal_distribution<float> normal(0.0f, 4.0f);
+  std::array<int, 4096> deviates;
+  for (int& d : deviates) d = static_cast<int>(std::lround(normal(random)));
+  std::uint32_t state = 2463534242u;
   for (int y = 0; y < image.height(); ++y) {
     uchar* line = image.scanLine(y);
     for (int x = 0; x < image.width(); ++x) {
-      const int n = static_cast<int>(noise(random));
+      state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+      const int n = deviates[state & 4095];
       for (int k = 0; k < 3; ++k) line[3 * x + k] = static_cast<uchar>(std::clamp(line[3 * x + k] + n, 0, 255));
     }
   }
