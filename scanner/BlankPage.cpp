@@ -219,6 +219,7 @@ struct Blob {
   double sumX = 0, sumY = 0, sumXX = 0, sumYY = 0, sumXY = 0;
   int nearestBorder = 0;   // fewest cells between a blob cell and the border
   int farthestBorder = 0;  // most cells between a blob cell and the border
+  int faint = 0;           // faint cells joined to the dark ones
 };
 
 bool isContent(const Blob& blob, const Cells& cells) {
@@ -229,6 +230,9 @@ bool isContent(const Blob& blob, const Cells& cells) {
   // Across a speck's outermost cells' centres: a speck that only grazes a
   // cell on either side is no larger for it.
   if (extent - mm <= kSpeckMm) return false;
+  // Faint marks with a few dark cells among them: show-through where the
+  // noise darkens it, not a stroke.
+  if (blob.count * kDarkShare < blob.count + blob.faint) return false;
   if (blob.nearestBorder * mm <= kEdgeTouchMm && (blob.farthestBorder + 1) * mm <= kEdgeDepthMm) return false;
 
   const double pageWidth = cells.columns * mm, pageHeight = cells.rows * mm;
@@ -266,19 +270,22 @@ float measureNoiseLevel(const QImage& image) {
   const Paper paper = paperOf(cells);
   if (paper.level < kDarkestPaperLuma) return 1.0f;
 
-  const int limit = paper.level - std::max(kMarkContrast, 4 * paper.spread);
+  const int darkLimit = paper.level - std::max(kMarkContrast, 4 * paper.spread);
+  const int faintLimit = paper.level - std::max(kFaintContrast, 3 * paper.spread);
   const int columns = cells.columns, rows = cells.rows;
-  // From here on each cell holds its state instead of its luma. 0: paper,
-  // 1: marked, 2: marked and already in a blob.
+  // From here on each cell holds its state instead of its luma: 0 paper,
+  // 1 faint, 2 dark; 4 is added once the cell belongs to a blob.
   std::uint8_t* const state = cells.luma.get();
   const int size = static_cast<int>(cells.size());
-  for (int i = 0; i < size; ++i) state[i] = state[i] <= limit ? 1 : 0;
+  for (int i = 0; i < size; ++i) state[i] = state[i] <= darkLimit ? 2 : state[i] <= faintLimit ? 1 : 0;
 
   std::array<bool, kContentTiles * kContentTiles> tiles{};
   std::vector<int> stack;
   std::vector<int> members;
+  // Each blob grows from a dark cell through dark and faint ones; only its
+  // dark cells give its size, shape and place.
   for (int start = 0; start < size; ++start) {
-    const void* next = std::memchr(state + start, 1, static_cast<std::size_t>(size - start));
+    const void* next = std::memchr(state + start, 2, static_cast<std::size_t>(size - start));
     if (!next) break;
     start = static_cast<int>(static_cast<const std::uint8_t*>(next) - state);
     Blob blob;
@@ -287,26 +294,30 @@ float measureNoiseLevel(const QImage& image) {
     blob.nearestBorder = columns + rows;
     members.clear();
     stack.assign(1, start);
-    state[start] = 2;
+    state[start] |= 4;
     while (!stack.empty()) {
       const int at = stack.back();
       stack.pop_back();
-      members.push_back(at);
       const int x = at % columns, y = at / columns;
-      ++blob.count;
-      blob.left = std::min(blob.left, x), blob.right = std::max(blob.right, x);
-      blob.top = std::min(blob.top, y), blob.bottom = std::max(blob.bottom, y);
-      blob.sumX += x, blob.sumY += y;
-      blob.sumXX += double(x) * x, blob.sumYY += double(y) * y, blob.sumXY += double(x) * y;
-      const int border = std::min({x, y, columns - 1 - x, rows - 1 - y});
-      blob.nearestBorder = std::min(blob.nearestBorder, border);
-      blob.farthestBorder = std::max(blob.farthestBorder, border);
+      if (state[at] == 6) {
+        members.push_back(at);
+        ++blob.count;
+        blob.left = std::min(blob.left, x), blob.right = std::max(blob.right, x);
+        blob.top = std::min(blob.top, y), blob.bottom = std::max(blob.bottom, y);
+        blob.sumX += x, blob.sumY += y;
+        blob.sumXX += double(x) * x, blob.sumYY += double(y) * y, blob.sumXY += double(x) * y;
+        const int border = std::min({x, y, columns - 1 - x, rows - 1 - y});
+        blob.nearestBorder = std::min(blob.nearestBorder, border);
+        blob.farthestBorder = std::max(blob.farthestBorder, border);
+      } else {
+        ++blob.faint;
+      }
       for (int ny = std::max(0, y - 1); ny <= std::min(rows - 1, y + 1); ++ny)
         for (int nx = std::max(0, x - 1); nx <= std::min(columns - 1, x + 1); ++nx) {
-          const int next = ny * columns + nx;
-          if (state[next] == 1) {
-            state[next] = 2;
-            stack.push_back(next);
+          const int neighbour = ny * columns + nx;
+          if (state[neighbour] == 1 || state[neighbour] == 2) {
+            state[neighbour] |= 4;
+            stack.push_back(neighbour);
           }
         }
     }

@@ -45,6 +45,11 @@
 
 // Darkness, in luma steps below the paper, from which a cell counts as marked.
 constexpr int kMarkContrast = 28;
+// Darkness from which a cell is faint: it joins dark cells next to it into one
+// blob (a thin pencil stroke is dark in some cells, faint in the others).
+constexpr int kFaintContrast = 18;
+// A blob is content only when at least one of this many of its cells is dark.
+constexpr int kDarkShare = 8;
 // A paper level below this is no empty sheet: such a page measures 1.
 constexpr int kDarkestPaperLuma = 96;
 // Blobs this small (largest extent, millimetres) are specks.
