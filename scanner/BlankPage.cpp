@@ -239,17 +239,20 @@ bool isContent(const Blob& blob, const Cells& cells) {
   const double centreX = (blob.sumX / blob.count + 0.5) * mm, centreY = (blob.sumY / blob.count + 0.5) * mm;
   const double toSide = std::min(centreX, pageWidth - centreX);
   const double toEnd = std::min(centreY, pageHeight - centreY);
+  // Near an edge: within 25 mm of it, and in the outer quarter of the page
+  // (on a slip of a few centimetres every mark is near some edge).
+  const double nearSide = std::min(25.0, pageWidth / 4), nearEnd = std::min(25.0, pageHeight / 4);
 
   // A punch hole: round, filled, near an edge.
   const double area = blob.count * mm * mm;
   const double fill = area / (width * height);
   if (extent >= 4.0 && extent <= 10.0 && std::min(width, height) / extent >= 0.75 && fill >= 0.55 &&
-      std::min(toSide, toEnd) <= 25.0)
+      (toSide <= nearSide || toEnd <= nearEnd))
     return false;
 
   // A staple: a straight bar near a corner. Length and width from the blob's
   // second moments (a bar of length L has variance L * L / 12 along it).
-  if (toSide <= 25.0 && toEnd <= 25.0) {
+  if (toSide <= nearSide && toEnd <= nearEnd) {
     const double n = blob.count;
     const double vx = blob.sumXX / n - (blob.sumX / n) * (blob.sumX / n);
     const double vy = blob.sumYY / n - (blob.sumY / n) * (blob.sumY / n);

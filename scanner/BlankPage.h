@@ -18,22 +18,27 @@
 //  2. Paper. The paper's level is the most common cell value, so white,
 //     cream and recycled grey paper are all "empty". Its spread (scanner
 //     noise, the paper's texture) is read from the cells around that level,
-//     on the brighter side where the scanner did not clip it at white. A page whose paper level is below kDarkestPaperLuma is no empty
-//     sheet of paper and measures 1.
-//  3. Marks. A cell is marked when it is darker than the paper by at least
-//     kMarkContrast, or by four times the paper's spread when that is more.
-//     Show-through from the back of the sheet and pale fibres stay below it;
-//     pencil and faded grey print reach it.
-//  4. Shapes. Marked cells that touch (8-neighbours) form a blob, and each
-//     blob is judged by size, shape and place. Not content are:
-//       - specks: blobs no larger than kSpeckMm across (dust, paper flecks);
+//     on the brighter side unless the scanner clipped the paper at white. A
+//     page whose paper level is below kDarkestPaperLuma is no empty sheet of
+//     paper and measures 1.
+//  3. Marks. A cell is dark when it is darker than the paper by at least
+//     kMarkContrast (or four times the paper's spread, when that is more),
+//     and faint from kFaintContrast (or three times the spread). Show-through
+//     from the back of the sheet and pale fibres stay faint; pencil and
+//     faded grey print are dark, at least in some cells of each stroke.
+//  4. Shapes. A blob grows from a dark cell through the dark and faint cells
+//     that touch it (8-neighbours); its dark cells give its size, shape and
+//     place. Not content are:
+//       - faint blobs: fewer than one cell in kDarkShare dark (show-through
+//         that noise darkens here and there);
+//       - specks: dark cells at most kSpeckMm across (dust, paper flecks);
 //       - edge artefacts: blobs within kEdgeTouchMm of the page border that
 //         reach no deeper than kEdgeDepthMm into the page (feeder shadows,
 //         dark borders around a sheet narrower than the scan);
-//       - punch holes: filled round blobs 4 to 10 mm across, centred within
-//         25 mm of an edge;
+//       - punch holes: filled round blobs 4 to 10 mm across, centred near
+//         an edge (within 25 mm of it and in the outer quarter of the page);
 //       - staples: straight bars 8 to 16 mm long and at most 1.5 mm wide,
-//         centred within 25 mm of both edges at a corner.
+//         centred near both edges at a corner.
 //     Every other blob is content, however small its share of the page: a
 //     dense small mark counts on an otherwise empty page.
 //  5. Value. The page is divided into kContentTiles x kContentTiles tiles;
@@ -43,7 +48,7 @@
 
 #include <QImage>
 
-// Darkness, in luma steps below the paper, from which a cell counts as marked.
+// Darkness, in luma steps below the paper, from which a cell is dark.
 constexpr int kMarkContrast = 28;
 // Darkness from which a cell is faint: it joins dark cells next to it into one
 // blob (a thin pencil stroke is dark in some cells, faint in the others).
