@@ -231,7 +231,8 @@ void paintSpecks(Painter& p, QPainter& painter) {
   for (int i = 0; i < 2; ++i) {
     const QPointF start = p.at(p.between(20, 190), p.between(20, 270));
     QPainterPath path(start);
-    path.quadTo(start + QPointF(p.px(2), p.px(p.between(-2, 2))), start + QPointF(p.px(p.between(3, 6)), p.px(p.between(-2, 2))));
+    path.quadTo(start + QPointF(p.px(2), p.px(p.between(-2, 2))),
+                start + QPointF(p.px(p.between(3, 6)), p.px(p.between(-2, 2))));
     painter.setBrush(Qt::NoBrush);
     painter.setPen(QPen(p.belowPaper(60), p.px(0.05)));
     painter.drawPath(path);

@@ -125,12 +125,14 @@ Cells reducePage(const QImage& original) {
     case QImage::Format_Indexed8: {
       std::array<int, 256> table{};
       for (int i = 0; i < 256; ++i) table[i] = i < image.colorCount() ? lumaTimes256(image.color(i)) : 0;
-      if (image.format() == QImage::Format_Mono && image.colorCount() < 2) table = {0, 255 * 256};
-      if (image.format() == QImage::Format_MonoLSB && image.colorCount() < 2) table = {0, 255 * 256};
+      // Line art without a palette: Qt's default, 0 black and 1 white.
+      if (image.format() != QImage::Format_Indexed8 && image.colorCount() < 2) table = {0, 255 * 256};
       if (image.format() == QImage::Format_Mono)
-        reduce(image, step, block, cells, [&](const uchar* line, int x) { return table[(line[x >> 3] >> (7 - (x & 7))) & 1]; });
+        reduce(image, step, block, cells,
+               [&](const uchar* line, int x) { return table[(line[x >> 3] >> (7 - (x & 7))) & 1]; });
       else if (image.format() == QImage::Format_MonoLSB)
-        reduce(image, step, block, cells, [&](const uchar* line, int x) { return table[(line[x >> 3] >> (x & 7)) & 1]; });
+        reduce(image, step, block, cells,
+               [&](const uchar* line, int x) { return table[(line[x >> 3] >> (x & 7)) & 1]; });
       else
         reduce(image, step, block, cells, [&](const uchar* line, int x) { return table[line[x]]; });
       break;
