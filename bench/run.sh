@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in Release (in build-bench) and runs each, then prints
-# the table of figures. Needs cjpeg/djpeg (libjpeg-turbo-progs) and ImageMagick.
+# the table of figures. Needs cjpeg/djpeg (libjpeg-turbo-progs), ImageMagick and the
+# DejaVu fonts (fonts-dejavu-core).
 #   bench/run.sh [--reps N]
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
