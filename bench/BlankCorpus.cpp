@@ -278,8 +278,8 @@ QString sheetName(const CorpusSheet& sheet) {
                                       "feeder shadow", "dark border", "punch holes", "staple",   "dust specks",
                                       "show-through"};
   static const char* const papers[] = {"white", "cream", "recycled grey", "blue"};
-  return QStringLiteral("%1 on %2 (%3)")
-      .arg(QString::fromLatin1(kinds[static_cast<int>(sheet.kind)]),
+  return QStringLiteral("%1%2 on %3 (%4)")
+      .arg(QString::fromLatin1(kinds[static_cast<int>(sheet.kind)]), QString::fromLatin1(sheet.busy ? ", busy" : ""),
            QString::fromLatin1(papers[static_cast<int>(sheet.paper)]))
       .arg(sheet.seed);
 }
@@ -293,6 +293,9 @@ std::vector<CorpusSheet> blankCorpus() {
   for (const SheetKind kind : {SheetKind::TextLine, SheetKind::PencilNote, SheetKind::Empty, SheetKind::ShowThrough,
                                SheetKind::FeederShadow})
     sheets.push_back({kind, PaperKind::Blue, seed++});
+  const PaperKind papers[] = {PaperKind::White, PaperKind::Cream, PaperKind::RecycledGrey, PaperKind::Blue};
+  for (int kind = 0; kind <= static_cast<int>(SheetKind::ShowThrough); ++kind)
+    sheets.push_back({static_cast<SheetKind>(kind), papers[kind % 4], seed++, true});
   return sheets;
 }
 
@@ -367,8 +370,14 @@ QImage paintSheet(const CorpusSheet& sheet, int dotsPerInch) {
         paintShowThrough(p, painter);
         break;
     }
-    // Content sheets come with a scanner's leftovers too, now and then.
-    if (hasContent(sheet.kind)) {
+    if (sheet.busy) {
+      paintShadow(p, painter);
+      paintSpecks(p, painter);
+      if (p.pick(2)) paintHoles(p, painter);
+      if (p.pick(3) == 0) paintStaple(p, painter);
+      if (p.pick(2)) paintShowThrough(p, painter);
+    } else if (hasContent(sheet.kind)) {
+      // Content sheets come with a scanner's leftovers too, now and then.
       if (p.pick(3) == 0) paintShadow(p, painter);
       if (p.pick(3) == 0) paintSpecks(p, painter);
     }

@@ -40,12 +40,15 @@ struct CorpusSheet {
   SheetKind kind;
   PaperKind paper;
   unsigned seed;
+  // With a mix of what scanners and paper add (shadow, specks, holes, a
+  // staple, show-through) on top of its kind.
+  bool busy = false;
 };
 
 bool hasContent(SheetKind kind);
 QString sheetName(const CorpusSheet& sheet);
 
-// Every kind on several papers: at least 40 sheets.
+// Every kind on several papers, and once more as a busy sheet: at least 40.
 std::vector<CorpusSheet> blankCorpus();
 
 // The sheet as a colour scanner delivers it (RGB888) at `dotsPerInch`, A4.
