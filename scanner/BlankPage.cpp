@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -275,14 +276,21 @@ float measureNoiseLevel(const QImage& image) {
   const Paper paper = paperOf(cells);
   if (paper.level < kDarkestPaperLuma) return 1.0f;
 
-  const int darkLimit = paper.level - std::max(kMarkContrast, 4 * paper.spread);
-  const int faintLimit = paper.level - std::max(kFaintContrast, 3 * paper.spread);
+  // Marks lighter than the paper count alike: white print on a sheet covered
+  // in colour.
+  const int darkContrast = std::max(kMarkContrast, 4 * paper.spread);
+  const int faintContrast = std::max(kFaintContrast, 3 * paper.spread);
   const int columns = cells.columns, rows = cells.rows;
   // From here on each cell holds its state instead of its luma: 0 paper,
   // 1 faint, 2 dark; 4 is added once the cell belongs to a blob.
   std::uint8_t* const state = cells.luma.get();
   const int size = static_cast<int>(cells.size());
-  for (int i = 0; i < size; ++i) state[i] = state[i] <= darkLimit ? 2 : state[i] <= faintLimit ? 1 : 0;
+  std::array<std::uint8_t, 256> stateOf{};
+  for (int v = 0; v < 256; ++v) {
+    const int contrast = std::abs(v - paper.level);
+    stateOf[v] = contrast >= darkContrast ? 2 : contrast >= faintContrast ? 1 : 0;
+  }
+  for (int i = 0; i < size; ++i) state[i] = stateOf[state[i]];
 
   std::array<bool, kContentTiles * kContentTiles> tiles{};
   std::vector<int> stack;

@@ -21,11 +21,13 @@
 //     on the brighter side unless the scanner clipped the paper at white. A
 //     page whose paper level is below kDarkestPaperLuma is no empty sheet of
 //     paper and measures 1.
-//  3. Marks. A cell is dark when it is darker than the paper by at least
+//  3. Marks. A cell is dark when it differs from the paper by at least
 //     kMarkContrast (or four times the paper's spread, when that is more),
-//     and faint from kFaintContrast (or three times the spread). Show-through
-//     from the back of the sheet and pale fibres stay faint; pencil and
-//     faded grey print are dark, at least in some cells of each stroke.
+//     and faint from kFaintContrast (or three times the spread); darker or
+//     lighter alike, for white print on a sheet covered in colour.
+//     Show-through from the back of the sheet and pale fibres stay faint;
+//     pencil and faded grey print are dark, at least in some cells of each
+//     stroke.
 //  4. Shapes. A blob grows from a dark cell through the dark and faint cells
 //     that touch it (8-neighbours); its dark cells give its size, shape and
 //     place. Not content are:
@@ -48,9 +50,9 @@
 
 #include <QImage>
 
-// Darkness, in luma steps below the paper, from which a cell is dark.
+// Contrast, in luma steps from the paper, from which a cell is dark.
 constexpr int kMarkContrast = 28;
-// Darkness from which a cell is faint: it joins dark cells next to it into one
+// Contrast from which a cell is faint: it joins dark cells next to it into one
 // blob (a thin pencil stroke is dark in some cells, faint in the others).
 constexpr int kFaintContrast = 18;
 // A blob is content only when at least one of this many of its cells is dark.

@@ -281,7 +281,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, BlankMeasureByFormat,
 
 TEST(BlankMeasure, MarksAreJudgedAgainstThePaperNotAFixedGrey) {
   // A pale mark on white is content; the same grey as the paper of a sheet
-  // is that sheet's tint. Darker than any paper, a sheet is never blank.
+  // is that sheet's tint. White print on a sheet covered in colour is
+  // content too. Darker than any paper, a sheet is never blank.
   struct Row {
     QColor paper;
     QColor mark;
@@ -291,6 +292,7 @@ TEST(BlankMeasure, MarksAreJudgedAgainstThePaperNotAFixedGrey) {
               {QColor(205, 205, 205), QColor(150, 150, 150), true},
               {QColor(250, 250, 250), QColor(235, 235, 235), false},  // too faint: show-through
               {QColor(250, 250, 250), QColor(40, 40, 255), true},     // blue ink
+              {QColor(110, 60, 60), QColor(250, 250, 250), true},     // white print on a coloured sheet
               {QColor(40, 40, 40), QColor(40, 40, 40), true}};
   for (const Row& row : rows) {
     QImage image = plainPage(QImage::Format_RGB888, 1200, 1200);
