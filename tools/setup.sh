@@ -14,6 +14,7 @@ packages=(
   file xvfb xauth xdotool x11-apps imagemagick locales
   desktop-file-utils appstream
   dpkg-dev lintian
+  fonts-dejavu-core
 )
 
 "$here/tools/install-packages.sh" "${packages[@]}"

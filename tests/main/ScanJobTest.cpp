@@ -27,6 +27,7 @@
 #include <QImageReader>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
 #include <QToolButton>
 
 using testing_support::makeTempDir;
@@ -378,6 +379,31 @@ TEST_F(ScanJob, BlankFeederPagesAreWrittenButNotListed) {
   const QString stamp = output::timeStamp(platform::localNow());
   EXPECT_EQ(w->pnl_Right->lv_Images->item(1)->text(), "Brevalto_" + stamp + "_2.bmp");
   EXPECT_EQ(script->log().count(QStringLiteral("StopDevice()")), 1);
+}
+
+TEST_F(ScanJob, DuplexBatchLeavesOutAnEmptyBackAndKeepsTheOrderOfTheOthers) {
+  // The feeder delivers front, back, front, back...; the second sheet's back is
+  // empty but for a feeder shadow and faint show-through of its front.
+  QImage emptyBack = whitePage();
+  QPainter painter(&emptyBack);
+  painter.fillRect(QRect(0, 0, 6, emptyBack.height()), QColor(80, 80, 80));
+  painter.fillRect(QRect(40, 60, 150, 8), QColor(238, 238, 238));
+  painter.end();
+  start({{.hasFeeder = true,
+          .hasDuplex = true,
+          .pages = {page(Qt::red), page(Qt::green), page(Qt::blue), emptyBack, page(Qt::cyan), page(Qt::magenta)}}});
+  w->SkipBlankPages = true;
+  w->cb_ADF->setChecked(true);
+  w->cb_Duplex->setChecked(true);
+  w->Scan1Click();
+  ASSERT_TRUE(waitForJobEnd());
+  EXPECT_TRUE(script->log().contains(QStringLiteral("duplexEnabled=1")));
+  EXPECT_EQ(filesIn(destination).size(), 6);
+  const QString stamp = "Brevalto_" + output::timeStamp(platform::localNow());
+  QStringList captions;
+  for (int i = 0; i < listed(); ++i) captions << w->pnl_Right->lv_Images->item(i)->text();
+  EXPECT_EQ(captions, (QStringList{stamp + ".bmp", stamp + "_1.bmp", stamp + "_2.bmp", stamp + "_4.bmp",
+                                   stamp + "_5.bmp"}));
 }
 
 TEST_F(ScanJob, BlankFlatbedPageIsListed) {
