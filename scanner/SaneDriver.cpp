@@ -86,8 +86,14 @@ class SaneDriver::Impl {
   std::atomic<bool> cancelRequested{false};
   int resolutionInForce = 0;
 
+  // Looked up by name at every use: a value set may rebuild the options
+  // (SANE_INFO_RELOAD_OPTIONS), and no index or descriptor outlives that.
   int optionIndex(const char* name) const {
     if (!handle) return -1;
+    // Reading descriptor 0 first also reloads the descriptors where a
+    // backend waits for that before it takes any option call again (the net
+    // backend does).
+    if (!sane_get_option_descriptor(handle, 0)) return -1;
     SANE_Int count = 0;
     if (sane_control_option(handle, 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD) return -1;
     for (SANE_Int i = 1; i < count; ++i) {
@@ -96,6 +102,12 @@ class SaneDriver::Impl {
     }
     return -1;
   }
+  void reloadOptions() const {
+    SANE_Int count = 0;
+    if (!sane_get_option_descriptor(handle, 0)) return;
+    if (sane_control_option(handle, 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD) return;
+    for (SANE_Int i = 1; i < count; ++i) sane_get_option_descriptor(handle, i);
+  }
   const SANE_Option_Descriptor* descriptor(int index) const {
     return index < 0 ? nullptr : sane_get_option_descriptor(handle, index);
   }
@@ -103,6 +115,10 @@ class SaneDriver::Impl {
   ScanStatus set(int index, void* value) {
     SANE_Int info = 0;
     const SANE_Status status = sane_control_option(handle, index, SANE_ACTION_SET_VALUE, value, &info);
+    // The option list changed: read it again now, as the backend expects
+    // before the next option call. New parameters (SANE_INFO_RELOAD_PARAMS)
+    // need nothing here: they are read after sane_start, never kept.
+    if (status == SANE_STATUS_GOOD && (info & SANE_INFO_RELOAD_OPTIONS)) reloadOptions();
     // An adjusted value (SANE_INFO_INEXACT) is not an error: callers read back.
     return status == SANE_STATUS_GOOD ? ScanStatus::success() : outcomeForSaneStatus(status, 0).status;
   }
@@ -178,13 +194,15 @@ class SaneDriver::Impl {
     return true;
   }
 
-  ScanStatus applyArea(const int idx[4], const scanarea::Bed& bed, const ScanAreaMm& a) {
+  ScanStatus applyArea(const scanarea::Bed& bed, const ScanAreaMm& a) {
     // Move the top-left corner out of the way first, so that no backend sees
     // a bottom-right edge left of or above the old top-left one.
     ScanStatus status;
-    for (const auto& [index, value] : {std::pair{idx[0], bed.minX}, {idx[1], bed.minY}, {idx[2], a.right},
-                                        {idx[3], a.bottom}, {idx[0], a.left}, {idx[1], a.top}}) {
-      const ScanStatus s = setNumber(index, value);
+    for (const auto& [name, value] : {std::pair{SANE_NAME_SCAN_TL_X, bed.minX}, {SANE_NAME_SCAN_TL_Y, bed.minY},
+                                       {SANE_NAME_SCAN_BR_X, a.right}, {SANE_NAME_SCAN_BR_Y, a.bottom},
+                                       {SANE_NAME_SCAN_TL_X, a.left}, {SANE_NAME_SCAN_TL_Y, a.top}}) {
+      const int index = optionIndex(name);
+      const ScanStatus s = index < 0 ? unsupported(QStringLiteral("choosing the scan area")) : setNumber(index, value);
       if (!s.ok() && status.ok()) status = s;
     }
     return status;
@@ -324,7 +342,7 @@ ScanStatus SaneDriver::setArea(const ScanAreaMm& area) {
   const scanarea::Clamped clamped = scanarea::clampToBed(area, bed);
   if (clamped.empty)
     return ScanStatus::error(scanerror::kAreaOutsideBed, QStringLiteral("The requested scan area lies outside the scanner's bed"));
-  const ScanStatus status = impl_->applyArea(idx, bed, clamped.area);
+  const ScanStatus status = impl_->applyArea(bed, clamped.area);
   if (!status.ok()) return status;
   if (clamped.reduced)
     return ScanStatus::error(scanerror::kAreaReducedToBed, QStringLiteral("The scan area was reduced to the scanner's bed"));
@@ -336,7 +354,7 @@ ScanStatus SaneDriver::setWholeBed() {
   int idx[4];
   scanarea::Bed bed;
   if (!impl_->geometry(idx, &bed)) return {};  // no geometry options: the device scans what it has
-  return impl_->applyArea(idx, bed, {bed.minX, bed.minY, bed.maxX, bed.maxY});
+  return impl_->applyArea(bed, {bed.minX, bed.minY, bed.maxX, bed.maxY});
 }
 
 ScanStatus SaneDriver::setSource(ScanSource source) {
