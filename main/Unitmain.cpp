@@ -462,6 +462,7 @@ void Tfrm_Main::VintaSoftTwainProgress(int action, int percentComplete, int canI
   if (AbortPending && canInterrupt == 1) {
     AbortPending = false;
     if (interrupt_) *interrupt_ = 1;
+    JobAborted = true;
     SetStatus(QStringLiteral("Operation aborted"), false);
   }
 }
@@ -492,6 +493,15 @@ void Tfrm_Main::disableJobButtons(bool scanFirst) {
     ToolButtonPreview->setEnabled(false);
     ToolButtonScan->setEnabled(false);
   }
+}
+
+void Tfrm_Main::beginJob(int kind) {
+  JobKind = kind;
+  AbortPending = false;
+  JobAborted = false;
+  // The user's choices are kept before the scanner is touched: a scanner
+  // that brings the program down must not cost them.
+  SaveSettings();
 }
 
 bool Tfrm_Main::acceptsJobError(int code) const {
@@ -532,8 +542,7 @@ bool Tfrm_Main::setUpFeeder() {
 }
 
 void Tfrm_Main::ToolButtonPreviewClick() {
-  JobKind = jkPreview;
-  AbortPending = false;
+  beginJob(jkPreview);
   SetStatus(QStringLiteral("Image preview ... "), false);
   disableJobButtons(false);
   openChosenSource();
@@ -586,8 +595,7 @@ bool Tfrm_Main::destinationReady() {
 
 void Tfrm_Main::StartScan() {
   if (!destinationReady()) return;
-  JobKind = jkScan;
-  AbortPending = false;
+  beginJob(jkScan);
   SetStatus(QStringLiteral("Scanning ... "), false);
   disableJobButtons(true);
   openChosenSource();
@@ -615,8 +623,7 @@ void Tfrm_Main::StartScan() {
 }
 
 void Tfrm_Main::StartCopy() {
-  JobKind = jkCopy;
-  AbortPending = false;
+  beginJob(jkCopy);
   SetStatus(QStringLiteral("Copying ... "), false);
   disableJobButtons(true);
   openChosenSource();
@@ -681,7 +688,7 @@ void Tfrm_Main::VintaSoftTwainPostScan(int flag) {
     if (jobRunning) {
       if (JobKind != jkPreview) VintaSoftTwain->StopDevice();
       enableJobButtons();
-      if (VintaSoftTwain->errorCode() == 0) SetStatus(QStringLiteral("Ready"), false);
+      if (VintaSoftTwain->errorCode() == 0 && !JobAborted) SetStatus(QStringLiteral("Ready"), false);
     }
     if (VintaSoftTwain->errorCode() != 0) SetStatus(VintaSoftTwain->errorString(), true);
     return;
@@ -748,7 +755,7 @@ void Tfrm_Main::postScanPage(const QString& temp) {
   const bool last = VintaSoftTwain->xferPending() == 0;
   if (last || !pageError.isEmpty()) {
     VintaSoftTwain->StopDevice();
-    if (pageError.isEmpty()) SetStatus(QStringLiteral("Ready"), false);
+    if (pageError.isEmpty() && !JobAborted) SetStatus(QStringLiteral("Ready"), false);
     enableJobButtons();
   }
   if (!pageError.isEmpty())

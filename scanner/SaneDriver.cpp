@@ -7,8 +7,14 @@
 #include <sane/saneopts.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <csignal>
 #include <cstring>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -16,10 +22,19 @@ namespace {
 // sane_init and sane_exit are process-wide; every driver shares one session.
 std::mutex sessionMutex;
 int sessionUsers = 0;
+// A page failed in a way that may have broken the session (a connection
+// that died, a device that stopped answering): the next start ends SANE and
+// starts it again before asking it anything, even for the list of devices.
+std::atomic<bool> sessionBroken{false};
 
 bool acquireSession() {
   std::lock_guard lock(sessionMutex);
-  if (sessionUsers == 0) {
+  if (sessionUsers == 0 || sessionBroken) {
+    // A network scanner's server that goes away must end a page with an
+    // error, not end the program with SIGPIPE on the next write to it.
+    std::signal(SIGPIPE, SIG_IGN);
+    if (sessionUsers > 0) sane_exit();
+    sessionBroken = false;
     SANE_Int version = 0;
     if (sane_init(&version, nullptr) != SANE_STATUS_GOOD) return false;
   }
@@ -72,6 +87,45 @@ FrameParameters frameParameters(const SANE_Parameters& p) {
   return f;
 }
 
+using SteadyClock = std::chrono::steady_clock;
+
+std::atomic<long long> stallTimeoutMs{60000};
+
+// A read that blocks longer than this is taken to be waiting on the device:
+// only then does a cancel or a stall reach it through sane_cancel from
+// another thread, which SANE allows but not every backend survives while a
+// quick read is in progress.
+constexpr auto kBlockedRead = std::chrono::milliseconds(1000);
+// While no data comes, the UI still hears from the page this often, so that
+// its progress handler can ask to stop.
+constexpr auto kHeartbeat = std::chrono::milliseconds(500);
+
+// A failed read that is no paper condition may have left the session broken.
+PageOutcome failedRead(PageOutcome outcome) {
+  if (outcome.kind != PageOutcome::Failed) return outcome;
+  switch (outcome.status.code) {
+    case scanerror::kFeederJammed:
+    case scanerror::kFeederEmpty:
+    case scanerror::kCoverOpen:
+    case scanerror::kBadFrame: break;
+    default: sessionBroken = true;
+  }
+  return outcome;
+}
+
+void markSessionBroken() { sessionBroken = true; }
+
+long long nowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now().time_since_epoch()).count();
+}
+
+ScanStatus stalledStatus() {
+  return ScanStatus::error(scanerror::kIoError,
+                           QStringLiteral("The scanner sent no data for %1 seconds; the page was abandoned. "
+                                          "Check the scanner and its connection, then scan again")
+                               .arg(stallTimeoutMs.load() / 1000.0));
+}
+
 }  // namespace
 
 class SaneDriver::Impl {
@@ -85,6 +139,14 @@ class SaneDriver::Impl {
   // while sane_read runs is allowed by SANE but not survived by every backend.
   std::atomic<bool> cancelRequested{false};
   int resolutionInForce = 0;
+  int pagesDoneAtStart = 0;  // what startPage was told, for readPage's statuses
+
+  // The page being read, shared with its watchdog.
+  std::atomic<bool> inRead{false};
+  std::atomic<long long> readSinceMs{0};
+  std::atomic<long long> lastDataMs{0};
+  std::atomic<bool> stalled{false};
+  std::atomic<bool> cancelSent{false};
 
   // Looked up by name at every use: a value set may rebuild the options
   // (SANE_INFO_RELOAD_OPTIONS), and no index or descriptor outlives that.
@@ -233,6 +295,13 @@ SaneDriver::SaneDriver() : impl_(std::make_unique<Impl>()) {}
 SaneDriver::~SaneDriver() { shutdown(); }
 
 bool SaneDriver::startup() {
+  if (impl_->started && sessionBroken) {
+    // Ends this driver's part of the failed session; acquireSession below
+    // starts SANE again.
+    close();
+    impl_->started = false;
+    releaseSession();
+  }
   if (!impl_->started) {
     if (!acquireSession()) return false;
     impl_->started = true;
@@ -391,38 +460,128 @@ bool SaneDriver::feederLoaded() {
 PageOutcome SaneDriver::startPage(int pagesDone) {
   if (!impl_->handle) return {PageOutcome::Failed, ScanStatus::error(scanerror::kSourceNotOpen, QStringLiteral("No scanner is open"))};
   if (pagesDone == 0) impl_->cancelRequested = false;
+  impl_->pagesDoneAtStart = pagesDone;
   if (impl_->cancelRequested) return {PageOutcome::Cancelled, {}};
   impl_->scanning = true;
   const SANE_Status status = sane_start(impl_->handle);
   if (impl_->cancelRequested) return {PageOutcome::Cancelled, {}};
-  return outcomeForSaneStatus(status, pagesDone);
+  return failedRead(outcomeForSaneStatus(status, pagesDone));
 }
+
+namespace {
+
+
+// Watches a page while it is read: a sane_read that blocks is reached by
+// sane_cancel when the user cancels or the device stays silent too long;
+// meanwhile the UI hears from the page (kHeartbeat).
+class ReadWatchdog {
+ public:
+  ReadWatchdog(SANE_Handle handle, std::atomic<bool>& inRead, std::atomic<long long>& readSinceMs,
+               std::atomic<long long>& lastDataMs, std::atomic<bool>& cancelRequested, std::atomic<bool>& stalled,
+               std::atomic<bool>& cancelSent, std::function<void()> heartbeat)
+      : thread_([=, &inRead, &readSinceMs, &lastDataMs, &cancelRequested, &stalled, &cancelSent, this] {
+          std::unique_lock lock(mutex_);
+          long long lastBeat = nowMs();
+          while (!wake_.wait_for(lock, std::chrono::milliseconds(100), [this] { return done_; })) {
+            const long long now = nowMs();
+            if (!inRead || now - readSinceMs < kBlockedRead.count()) continue;
+            if (now - lastBeat >= kHeartbeat.count()) {
+              lastBeat = now;
+              heartbeat();
+            }
+            const bool stop = cancelRequested || now - lastDataMs >= stallTimeoutMs;
+            if (stop && !cancelSent.exchange(true)) {
+              if (!cancelRequested) stalled = true;
+              sane_cancel(handle);
+            }
+          }
+        }) {}
+  ~ReadWatchdog() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+}  // namespace
 
 PageOutcome SaneDriver::readPage(QImage* image, const Progress& progress) {
   FrameAssembler assembler;
   std::vector<SANE_Byte> buffer(64 * 1024);
   int frame = 0;
+  size_t pageBytes = 0;
+  std::atomic<int> lastPercent{-1};
+  impl_->stalled = false;
+  impl_->cancelSent = false;
+  impl_->lastDataMs = nowMs();
+  // What ends a page early, once the reads have stopped.
+  auto interrupted = [this]() -> std::optional<PageOutcome> {
+    if (impl_->cancelRequested) return PageOutcome{PageOutcome::Cancelled, {}};
+    if (impl_->stalled || nowMs() - impl_->lastDataMs >= stallTimeoutMs) {
+      markSessionBroken();
+      return PageOutcome{PageOutcome::Failed, stalledStatus()};
+    }
+    return std::nullopt;
+  };
+  const auto heartbeat = [&progress, &lastPercent] {
+    if (progress && lastPercent >= 0) progress(lastPercent);
+  };
+  ReadWatchdog watchdog(impl_->handle, impl_->inRead, impl_->readSinceMs, impl_->lastDataMs, impl_->cancelRequested,
+                        impl_->stalled, impl_->cancelSent, heartbeat);
   for (;;) {
     SANE_Parameters parameters;
     SANE_Status status = sane_get_parameters(impl_->handle, &parameters);
-    if (status != SANE_STATUS_GOOD) return outcomeForSaneStatus(status, 1);
+    if (status != SANE_STATUS_GOOD) return failedRead(outcomeForSaneStatus(status, 1));
     const FrameParameters frameParams = frameParameters(parameters);
     if (!assembler.beginFrame(frameParams))
       return {PageOutcome::Failed, ScanStatus::error(scanerror::kBadFrame, assembler.error())};
     const bool singleChannel = frameParams.format != FrameParameters::Gray && frameParams.format != FrameParameters::Rgb;
     const int frames = singleChannel ? 3 : 1;
-    int lastPercent = -1;
+    if (lastPercent < 0 && progress) progress(lastPercent = 0);
+    auto pause = std::chrono::milliseconds(0);
+    long long lastBeat = nowMs();
     for (;;) {
-      if (impl_->cancelRequested) return {PageOutcome::Cancelled, {}};
+      if (auto early = interrupted()) return *early;
       SANE_Int length = 0;
+      impl_->readSinceMs = nowMs();
+      impl_->inRead = true;
       status = sane_read(impl_->handle, buffer.data(), static_cast<SANE_Int>(buffer.size()), &length);
+      impl_->inRead = false;
       if (status == SANE_STATUS_EOF) break;
+      if (auto early = interrupted()) return *early;
       if (status != SANE_STATUS_GOOD) {
+        // No documents before the page's first byte: the feeder is empty
+        // (or, after pages, the batch is over), as if sane_start had said so.
+        if (status == SANE_STATUS_NO_DOCS && pageBytes == 0 && frame == 0)
+          return outcomeForSaneStatus(status, impl_->pagesDoneAtStart);
         PageOutcome outcome = outcomeForSaneStatus(status, 1);
         if (outcome.kind == PageOutcome::Done || outcome.kind == PageOutcome::NoMorePages)
           outcome = {PageOutcome::Failed, ScanStatus::error(scanerror::kDeviceError, QStringLiteral("The scanner stopped in the middle of a page"))};
-        return outcome;
+        return failedRead(outcome);
       }
+      if (length <= 0) {
+        // Nothing yet (or a connection that went silent): wait a little
+        // longer each time instead of asking again at once.
+        pause = std::clamp(pause * 2, std::chrono::milliseconds(1), std::chrono::milliseconds(100));
+        std::this_thread::sleep_for(pause);
+        if (nowMs() - lastBeat >= kHeartbeat.count()) {
+          lastBeat = nowMs();
+          heartbeat();
+        }
+        continue;
+      }
+      pause = std::chrono::milliseconds(0);
+      impl_->lastDataMs = lastBeat = nowMs();
+      pageBytes += static_cast<size_t>(length);
       assembler.addData(buffer.data(), static_cast<size_t>(length));
       const int percent = std::min(frame, frames - 1) * 100 / frames + assembler.percentOfFrame() / frames;
       if (progress && percent != lastPercent) progress(lastPercent = percent);
@@ -433,7 +592,7 @@ PageOutcome SaneDriver::readPage(QImage* image, const Progress& progress) {
     if (status != SANE_STATUS_GOOD) {
       PageOutcome outcome = outcomeForSaneStatus(status, 1);
       if (outcome.kind == PageOutcome::NoMorePages) outcome.kind = PageOutcome::Failed;
-      return outcome;
+      return failedRead(outcome);
     }
   }
   *image = assembler.takeImage();
@@ -498,6 +657,11 @@ PageOutcome SaneDriver::outcomeForSaneStatus(int saneStatus, int pagesDone) {
     case SANE_STATUS_ACCESS_DENIED: return failed(scanerror::kAccessDenied, "Access to resource has been denied");
     default:
       return {PageOutcome::Failed,
-              ScanStatus::error(scanerror::kDeviceError, QStringLiteral("The scanner reported an unknown error (%1)").arg(saneStatus))};
+              ScanStatus::error(scanerror::kDeviceError,
+                                QStringLiteral("The scanner reported an error this program does not know; "
+                                               "check the scanner and scan again (SANE status %1)")
+                                    .arg(saneStatus))};
   }
 }
+
+void SaneDriver::setStallTimeout(std::chrono::milliseconds timeout) { stallTimeoutMs = timeout.count(); }

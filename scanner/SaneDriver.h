@@ -6,6 +6,7 @@
 
 #include "scanner/ScanDriver.h"
 
+#include <chrono>
 #include <memory>
 
 class SaneDriver : public ScanDriver {
@@ -46,6 +47,9 @@ class SaneDriver : public ScanDriver {
   // tells "no documents" at the start of a batch (an error) from the end of a
   // feeder batch (normal).
   static PageOutcome outcomeForSaneStatus(int saneStatus, int pagesDone);
+
+  // How long a page may deliver no data before it fails (60 s); for tests.
+  static void setStallTimeout(std::chrono::milliseconds timeout);
 
  private:
   class Impl;

@@ -262,7 +262,12 @@ class TVintaSoftTwain::Private {
     if (!current(acq)) return;
     int interrupt = 0;
     emit q->OnProgress(4, percent, 1, &interrupt);
-    if (interrupt == 1) acq->interrupted = true;
+    if (interrupt == 1) {
+      // Stops the page in progress too, not only the pages after it: a page
+      // at high resolution can take minutes.
+      acq->interrupted = true;
+      driver->cancel();
+    }
   }
 
   void onPage(const std::shared_ptr<Acquisition>& acq, const QImage& page, int number, bool pending,

@@ -10,6 +10,7 @@
 #include "output/FileNaming.h"
 #include "platform/Clock.h"
 #include "platform/PictureLoader.h"
+#include "platform/RegistryKey.h"
 #include "preview/PreviewFit.h"
 #include "preview/PreviewLayer.h"
 #include "preview/PreviewPane.h"
@@ -18,15 +19,19 @@
 #include "support/ChildProcess.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QProgressBar>
 
 #include <algorithm>
 
 namespace {
+
+using testing_support::waitUntil;
 
 const QDateTime kNow(QDate(2009, 12, 8), QTime(23, 45, 10));
 
@@ -198,6 +203,56 @@ TEST_F(SaneJob, PreviewFillsThePane) {
   EXPECT_FLOAT_EQ(frame.bottom, shown.bottom);
   EXPECT_EQ(listed(), 0);
   EXPECT_TRUE(filesIn(destination).isEmpty());
+}
+
+// Slow pages from the test backend: it waits 0.2 s before each 64 kB it
+// hands on, so that an A6 page in grey at 300 dpi takes some 7 s.
+const QStringList kSlowPages{QStringLiteral("read-delay true"), QStringLiteral("read-delay-duration 200000")};
+
+// Cancel during a single flatbed page stops that page, not after it; the
+// status says so to the end, and the next job scans normally.
+TEST_F(SaneJob, CancelStopsTheFlatbedPageInTransferAndTheNextJobWorks) {
+  if (!child_process::inChild({.testConf = kSlowPages})) return;
+  start();
+  w->cmb_Resolution->setCurrentIndex(w->cmb_Resolution->findText(QStringLiteral("300")));
+  w->Scan1Click();
+  ASSERT_TRUE(waitUntil([&] { return w->sb_Main->progressBar()->value() > 0; }));
+  ASSERT_FALSE(idle());
+  w->ActionCancel->trigger();
+  ASSERT_TRUE(waitForJobEnd(std::chrono::seconds(20)));
+  EXPECT_LT(w->sb_Main->progressBar()->value(), 90);
+  EXPECT_EQ(w->StatusText(), QStringLiteral("Operation aborted"));
+  EXPECT_FALSE(w->StatusIsError());
+  EXPECT_EQ(listed(), 0);
+  EXPECT_TRUE(filesIn(destination).isEmpty());
+
+  statuses.clear();
+  w->cmb_Resolution->setCurrentIndex(w->cmb_Resolution->findText(QStringLiteral("75")));
+  w->Scan1Click();
+  ASSERT_TRUE(waitForJobEnd());
+  EXPECT_EQ(w->StatusText(), QStringLiteral("Ready"));
+  EXPECT_FALSE(statuses.contains(QStringLiteral("Operation aborted")));
+  EXPECT_EQ(listed(), 1);
+  EXPECT_EQ(filesIn(destination).size(), 1);
+}
+
+// The user's choices are stored when a job starts, not only at close: a
+// scanner that takes the program down must not cost them.
+TEST_F(SaneJob, ChoicesAreStoredWhenAJobStarts) {
+  start();
+  w->cmb_Mode->setCurrentIndex(0);
+  w->cmb_Format->setCurrentIndex(2);
+  w->edt_FileName->setText(QStringLiteral("Invoice"));
+  w->ToolButtonPreviewClick();
+  {
+    platform::RegistryKey key;
+    EXPECT_EQ(key.readInteger(QStringLiteral("Mode")), 0);
+    EXPECT_EQ(key.readInteger(QStringLiteral("Format")), 2);
+    EXPECT_EQ(key.readText(QStringLiteral("FileName")), QStringLiteral("Invoice"));
+    EXPECT_EQ(key.readText(QStringLiteral("Destination")), destination);
+    key.close();
+  }
+  ASSERT_TRUE(waitForJobEnd());
 }
 
 }  // namespace

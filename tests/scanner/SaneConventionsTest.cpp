@@ -4,6 +4,7 @@
 // in pixels, passwords, stalled pages, statuses). Each case runs in a child
 // process with a SANE configuration of its own.
 
+#include "ControlJob.h"
 #include "EventRecorder.h"
 #include "support/FakeSane.h"
 #include "support/TestSupport.h"
@@ -11,9 +12,13 @@
 #include "scanner/SaneDriverFactory.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <sane/sane.h>
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <memory>
 
 namespace {
@@ -21,55 +26,6 @@ namespace {
 using testing_support::waitUntil;
 
 const QString kDevice = QStringLiteral("device fake:a|Acme|Sheetmaster");
-
-// The program's parameter steps for a scan, as the main window runs them.
-struct Job {
-  int pixelType = 1;
-  int dpi = 100;
-  int pageSize = 0;  // 0: the layout below, in inches
-  float layout[4] = {0, 0, 1, 1};
-  bool feeder = false;
-  bool duplex = false;
-};
-
-class FakeSaneControl {
- public:
-  FakeSaneControl() : control(std::make_unique<TVintaSoftTwain>(makeSaneDriver())) {}
-
-  // Opens the first device and sets the job's values; the control's error
-  // afterwards, as the job would read it.
-  int prepare(const Job& job) {
-    control->setSourceIndex(0);
-    if (control->StartDevice() == 0) return -1;
-    control->setSourceIndex(0);
-    control->OpenDataSource();
-    if (control->errorCode() != 0) return control->errorCode();
-    control->setShowUI(0);
-    control->setUnitOfMeasure(0);
-    control->setPixelType(job.pixelType);
-    control->setResolution(job.dpi);
-    control->setPageSize(job.pageSize);
-    if (job.pageSize == 0) control->SetImageLayout(job.layout[0], job.layout[1], job.layout[2], job.layout[3]);
-    if (job.feeder) {
-      control->setFeederEnabled(1);
-      control->setDuplexEnabled(job.duplex ? 1 : 0);
-      control->setXferCount(1);
-    }
-    return control->errorCode();
-  }
-
-  // Acquires and waits for the end; the events of it.
-  std::unique_ptr<EventRecorder> acquire(std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
-    auto events = std::make_unique<EventRecorder>(*control);
-    control->Acquire();
-    const bool ended = waitUntil([&] { return events->ended(); }, timeout);
-    EXPECT_TRUE(ended) << "the acquisition did not end";
-    QCoreApplication::processEvents();
-    return events;
-  }
-
-  std::unique_ptr<TVintaSoftTwain> control;
-};
 
 // A backend that rebuilds its options when the mode changes (as every device
 // shared through saned reports) refuses option calls until they are read
@@ -83,7 +39,7 @@ TEST(SaneConventions, OptionsAreReadAgainWhenTheBackendSaysSo) {
   for (const Row row : {Row{0, QImage::Format_Mono}, Row{1, QImage::Format_Grayscale8}, Row{2, QImage::Format_RGB888}}) {
     SCOPED_TRACE(row.pixelType);
     fake_sane::clearLog();
-    FakeSaneControl fake;
+    ControlJob fake;
     ASSERT_EQ(fake.prepare({.pixelType = row.pixelType, .dpi = 150, .layout = {0.5f, 0.5f, 1.5f, 2.5f}}), 0)
         << fake.control->errorString().toStdString();
     const auto events = fake.acquire();
@@ -97,5 +53,113 @@ TEST(SaneConventions, OptionsAreReadAgainWhenTheBackendSaysSo) {
     EXPECT_TRUE(fake_sane::logLines(QStringLiteral("refused")).isEmpty()) << fake_sane::log().join('\n').toStdString();
   }
 }
+
+}  // namespace
+
+namespace {
+
+// What the first read of a page may say instead of data.
+struct FirstReadCase {
+  const char* name;
+  int readStatus;
+  int code;
+  const char* text;
+};
+void PrintTo(const FirstReadCase& c, std::ostream* os) { *os << c.name; }
+
+class FirstRead : public ::testing::TestWithParam<FirstReadCase> {};
+
+TEST_P(FirstRead, StatusGivesTheUserAClearText) {
+  const FirstReadCase& c = GetParam();
+  if (!child_process::inChild(fake_sane::childOptions({kDevice, QStringLiteral("read-status %1").arg(c.readStatus)})))
+    return;
+  ControlJob fake;
+  ASSERT_EQ(fake.prepare({}), 0) << fake.control->errorString().toStdString();
+  const auto events = fake.acquire();
+  ASSERT_EQ(events->postScans.size(), 1u);
+  EXPECT_NE(events->postScans[0].flag, 0);
+  EXPECT_EQ(events->postScans[0].errorCode, c.code);
+  EXPECT_EQ(events->postScans[0].errorString.toStdString(), c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SaneConventions, FirstRead,
+    ::testing::Values(
+        // No documents before any line: the empty feeder, as when sane_start says so.
+        FirstReadCase{"NoDocuments", SANE_STATUS_NO_DOCS, scanerror::kFeederEmpty,
+                      "The document feeder is empty: there are no pages to scan"},
+        FirstReadCase{"UnknownStatus", 77, scanerror::kDeviceError,
+                      "The scanner reported an error this program does not know; check the scanner and scan again "
+                      "(SANE status 77)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A page that stops delivering, either way a backend can: sane_read
+// returning nothing again and again (the net backend once its server died),
+// or a sane_read that never returns.
+struct StallCase {
+  const char* name;
+  const char* stall;
+};
+void PrintTo(const StallCase& c, std::ostream* os) { *os << c.name; }
+
+class StalledPage : public ::testing::TestWithParam<StallCase> {};
+
+double processCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return t.tv_sec + t.tv_nsec / 1e9;
+}
+
+TEST_P(StalledPage, EndsTheJobWithAClearTextWithoutBurningACore) {
+  if (!child_process::inChild(fake_sane::childOptions({kDevice, QStringLiteral("stall %1 2000").arg(GetParam().stall)})))
+    return;
+  SaneDriver::setStallTimeout(std::chrono::milliseconds(2000));
+  ControlJob fake;
+  ASSERT_EQ(fake.prepare({}), 0) << fake.control->errorString().toStdString();
+  QElapsedTimer wall;
+  wall.start();
+  const double cpuBefore = processCpuSeconds();
+  const auto events = fake.acquire();
+  const double cpu = processCpuSeconds() - cpuBefore;
+  ASSERT_EQ(events->postScans.size(), 1u);
+  EXPECT_NE(events->postScans[0].flag, 0);
+  EXPECT_EQ(events->postScans[0].errorCode, scanerror::kIoError);
+  EXPECT_TRUE(events->postScans[0].errorString.startsWith(QStringLiteral("The scanner sent no data for 2 seconds")))
+      << events->postScans[0].errorString.toStdString();
+  // Waiting on a silent device is no work: far less than one core all along.
+  EXPECT_LT(cpu, 0.25 * wall.elapsed() / 1000.0) << cpu << " s of CPU in " << wall.elapsed() << " ms";
+}
+
+// The user's cancel reaches a page that delivers nothing: the progress
+// handler still hears from it, and its interrupt stops the page at once.
+TEST_P(StalledPage, CancelStopsItAndTheNextPageStarts) {
+  if (!child_process::inChild(fake_sane::childOptions({kDevice, QStringLiteral("stall %1 2000").arg(GetParam().stall)})))
+    return;
+  ControlJob fake;  // the stall limit stays far away: only the cancel can end the page
+  ASSERT_EQ(fake.prepare({}), 0) << fake.control->errorString().toStdString();
+  for (int job = 0; job < 2; ++job) {
+    SCOPED_TRACE(job);
+    fake_sane::clearLog();
+    auto events = std::make_unique<EventRecorder>(*fake.control);
+    // As the main window does when Cancel was pressed while the page hung:
+    // the interrupt goes with the first event after the data stopped.
+    events->onProgress = [&events](const ProgressEvent& p, int* interrupt) {
+      const auto& all = events->progress;
+      if (p.percent > 0 && all.size() >= 2 && all[all.size() - 2].percent == p.percent) *interrupt = 1;
+    };
+    fake.control->Acquire();
+    ASSERT_TRUE(waitUntil([&] { return events->ended(); }));
+    ASSERT_EQ(events->postScans.size(), 1u);
+    EXPECT_NE(events->postScans[0].flag, 0);
+    EXPECT_EQ(events->postScans[0].errorCode, 0) << events->postScans[0].errorString.toStdString();
+    EXPECT_EQ(fake_sane::logLines(QStringLiteral("start")).size(), 1);
+    EXPECT_FALSE(fake_sane::logLines(QStringLiteral("cancel")).isEmpty());
+    EXPECT_FALSE(fake.control->acquiring());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(SaneConventions, StalledPage,
+                         ::testing::Values(StallCase{"EmptyReads", "zero"}, StallCase{"BlockedRead", "block"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
