@@ -237,12 +237,42 @@ class SaneDriver::Impl {
     return set(index, &w);
   }
 
+  // Lengths count in mm, or in pixels at the resolution in force (backends
+  // whose geometry is SANE_UNIT_PIXEL); 0 for a unit that is neither.
+  double unitsPerMm(int index) const {
+    const auto* d = descriptor(index);
+    if (!d) return 0;
+    if (d->unit == SANE_UNIT_MM) return 1;
+    if (d->unit == SANE_UNIT_PIXEL && resolutionInForce > 0) return resolutionInForce / 25.4;
+    return 0;
+  }
+
+  // The option's range in mm.
   bool range(int index, double* lo, double* hi) const {
     const auto* d = descriptor(index);
-    if (!d || d->constraint_type != SANE_CONSTRAINT_RANGE || d->unit != SANE_UNIT_MM) return false;
-    *lo = toDouble(d, d->constraint.range->min);
-    *hi = toDouble(d, d->constraint.range->max);
+    const double k = unitsPerMm(index);
+    if (!d || d->constraint_type != SANE_CONSTRAINT_RANGE || k <= 0) return false;
+    *lo = toDouble(d, d->constraint.range->min) / k;
+    *hi = toDouble(d, d->constraint.range->max) / k;
     return true;
+  }
+
+  // Sets a length option by name, given in mm; missing or in another unit: false.
+  bool setLength(const char* name, double mm, ScanStatus* status) {
+    const int index = optionIndex(name);
+    const double k = unitsPerMm(index);
+    if (index < 0 || k <= 0) return false;
+    *status = setNumber(index, constrained(index, mm * k));
+    return true;
+  }
+
+  // Sheet-fed scanners cut each sheet to their page size: make it reach the
+  // area's far edges, before the area itself (its range follows the page).
+  ScanStatus setPageSize(const ScanAreaMm& area) {
+    ScanStatus status, s;
+    if (setLength("page-width", area.right, &s) && !s.ok()) status = s;
+    if (setLength("page-height", area.bottom, &s) && !s.ok() && status.ok()) status = s;
+    return status;
   }
 
   // The four geometry options and the bed they span, when the device has them in mm.
@@ -253,6 +283,15 @@ class SaneDriver::Impl {
     double lo = 0, hi = 0;
     if (!range(idx[0], &bed->minX, &hi) || !range(idx[2], &lo, &bed->maxX)) return false;
     if (!range(idx[1], &bed->minY, &hi) || !range(idx[3], &lo, &bed->maxY)) return false;
+    // The edges come through SANE's fixed point (or whole pixels): an area
+    // that ends at an edge, as a page size set just before does, must not
+    // count as reaching beyond it.
+    const double k = unitsPerMm(idx[0]);
+    const double slack = k == 1 ? 0.01 : 1.0 / k;  // mm, or one pixel
+    bed->minX -= slack;
+    bed->minY -= slack;
+    bed->maxX += slack;
+    bed->maxY += slack;
     return true;
   }
 
@@ -263,8 +302,8 @@ class SaneDriver::Impl {
     for (const auto& [name, value] : {std::pair{SANE_NAME_SCAN_TL_X, bed.minX}, {SANE_NAME_SCAN_TL_Y, bed.minY},
                                        {SANE_NAME_SCAN_BR_X, a.right}, {SANE_NAME_SCAN_BR_Y, a.bottom},
                                        {SANE_NAME_SCAN_TL_X, a.left}, {SANE_NAME_SCAN_TL_Y, a.top}}) {
-      const int index = optionIndex(name);
-      const ScanStatus s = index < 0 ? unsupported(QStringLiteral("choosing the scan area")) : setNumber(index, value);
+      ScanStatus s;
+      if (!setLength(name, value, &s)) s = unsupported(QStringLiteral("choosing the scan area"));
       if (!s.ok() && status.ok()) status = s;
     }
     return status;
@@ -282,6 +321,17 @@ class SaneDriver::Impl {
     for (const QString& e : entries)
       if (!isFeederEntry(e) && !isDuplexEntry(e)) return e;
     return {};
+  }
+
+  // The entry of the "adf-mode" option (epson2, kodakaio, magicolor) that
+  // switches the feeder to both sides or back; empty when there is none.
+  QString adfModeEntry(bool duplex) const {
+    for (const QString& e : stringList(optionIndex("adf-mode")))
+      if (containsAny(e, {duplex ? "duplex" : "simplex"})) return e;
+    return {};
+  }
+  bool duplexThroughAdfMode() const {
+    return !sourceEntry(ScanSource::Feeder).isEmpty() && !adfModeEntry(true).isEmpty();
   }
 
   void readBackResolution() {
@@ -405,6 +455,8 @@ int SaneDriver::resolution() { return impl_->resolutionInForce; }
 
 ScanStatus SaneDriver::setArea(const ScanAreaMm& area) {
   if (!impl_->handle) return ScanStatus::error(scanerror::kSourceNotOpen, QStringLiteral("No scanner is open"));
+  const ScanStatus page = impl_->setPageSize(area);
+  if (page.isFailure()) return page;
   int idx[4];
   scanarea::Bed bed;
   if (!impl_->geometry(idx, &bed)) return unsupported(QStringLiteral("choosing the scan area"));
@@ -432,20 +484,37 @@ ScanStatus SaneDriver::setSource(ScanSource source) {
   if (option < 0) return source == ScanSource::Flatbed ? ScanStatus{} : unsupported(QStringLiteral("a document feeder"));
   QString entry = impl_->sourceEntry(source);
   ScanStatus warning;
+  // Both sides either through a source entry of their own or through the
+  // feeder with "adf-mode" set to duplex.
+  bool adfDuplex = false;
   if (entry.isEmpty() && source == ScanSource::Duplex) {
     entry = impl_->sourceEntry(ScanSource::Feeder);
-    warning = unsupported(QStringLiteral("duplex scanning"));
+    adfDuplex = impl_->duplexThroughAdfMode();
+    if (!adfDuplex)
+      warning = ScanStatus::error(scanerror::kSettingUnsupported,
+                                  QStringLiteral("The scanner cannot scan both sides of a page: only the front sides "
+                                                 "were scanned"));
   }
   if (entry.isEmpty()) return unsupported(source == ScanSource::Flatbed ? QStringLiteral("a flatbed") : QStringLiteral("a document feeder"));
-  const ScanStatus status = impl_->setString(option, entry);
-  return status.ok() ? warning : status;
+  ScanStatus status = impl_->setString(option, entry);
+  if (!status.ok()) return status;
+  // The source may have switched "adf-mode" on; set it after the source.
+  const QString adfMode = impl_->adfModeEntry(adfDuplex);
+  const int adfOption = impl_->optionIndex("adf-mode");
+  if (source != ScanSource::Flatbed && adfOption >= 0 && !adfMode.isEmpty()) {
+    status = impl_->setString(adfOption, adfMode);
+    if (!status.ok() && adfDuplex) return status;
+  }
+  return warning;
 }
 
 bool SaneDriver::hasFeeder() {
   return impl_->handle && (!impl_->sourceEntry(ScanSource::Feeder).isEmpty() || hasDuplex());
 }
 
-bool SaneDriver::hasDuplex() { return impl_->handle && !impl_->sourceEntry(ScanSource::Duplex).isEmpty(); }
+bool SaneDriver::hasDuplex() {
+  return impl_->handle && (!impl_->sourceEntry(ScanSource::Duplex).isEmpty() || impl_->duplexThroughAdfMode());
+}
 
 bool SaneDriver::feederLoaded() {
   if (!impl_->handle) return false;

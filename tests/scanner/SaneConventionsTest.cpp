@@ -163,3 +163,86 @@ INSTANTIATE_TEST_SUITE_P(SaneConventions, StalledPage,
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
+
+namespace {
+
+// The area the job asks for, in inches, arrives whatever unit the backend's
+// geometry counts in, and sheet-fed backends get a page size that holds it.
+struct AreaCase {
+  const char* name;
+  QStringList conf;
+  Job job;
+  QSize size;  // of the page that arrives, in pixels
+};
+void PrintTo(const AreaCase& c, std::ostream* os) { *os << c.name; }
+
+class AreaOnEveryBackend : public ::testing::TestWithParam<AreaCase> {};
+
+TEST_P(AreaOnEveryBackend, PageHasTheSizeAsked) {
+  const AreaCase& c = GetParam();
+  if (!child_process::inChild(fake_sane::childOptions(QStringList{kDevice} + c.conf))) return;
+  ControlJob fake;
+  ASSERT_EQ(fake.prepare(c.job), 0) << fake.control->errorString().toStdString();
+  const auto events = fake.acquire();
+  ASSERT_EQ(events->postScans.size(), 1u);
+  ASSERT_EQ(events->postScans[0].flag, 0) << events->postScans[0].errorString.toStdString();
+  EXPECT_EQ(events->postScans[0].errorCode, 0) << events->postScans[0].errorString.toStdString();
+  const QImage page = fake.control->bufferedImage(0);
+  EXPECT_NEAR(page.width(), c.size.width(), 1);
+  EXPECT_NEAR(page.height(), c.size.height(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SaneConventions, AreaOnEveryBackend,
+    ::testing::Values(
+        AreaCase{"Millimetres", {}, {.dpi = 150, .layout = {0.5f, 0.5f, 1.5f, 2.5f}}, {150, 300}},
+        // Pixels at the resolution in force, after it was set.
+        AreaCase{"Pixels", {"unit pixel"}, {.dpi = 150, .layout = {0.5f, 0.5f, 1.5f, 2.5f}}, {150, 300}},
+        AreaCase{"PixelsAtLowResolution", {"unit pixel"}, {.dpi = 30, .layout = {1, 1, 3, 2}}, {60, 30}},
+        // A4 and Legal are longer than the 11 in the sheet-fed backend starts with.
+        AreaCase{"SheetA4", {"page-size"}, {.dpi = 50, .pageSize = 1}, {415, 585}},
+        AreaCase{"SheetLegalInPixels", {"page-size", "unit pixel"}, {.dpi = 50, .pageSize = 4}, {425, 700}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Duplex as a source entry of its own, or as the feeder with "adf-mode";
+// a device with neither scans the fronts and says so.
+struct DuplexCase {
+  const char* name;
+  QStringList conf;
+  bool duplex;
+  const char* start;  // the backend's log of the start: mode, source, adf-mode
+  int code;           // of the job's last event
+};
+void PrintTo(const DuplexCase& c, std::ostream* os) { *os << c.name; }
+
+class FeederSides : public ::testing::TestWithParam<DuplexCase> {};
+
+TEST_P(FeederSides, ReachTheBackendOrAreReported) {
+  const DuplexCase& c = GetParam();
+  if (!child_process::inChild(fake_sane::childOptions(QStringList{kDevice} + c.conf))) return;
+  ControlJob fake;
+  const int prepared = fake.prepare({.feeder = true, .duplex = c.duplex});
+  EXPECT_EQ(fake.control->feederPresent(), 1);
+  EXPECT_TRUE(prepared == 0 || prepared == c.code) << fake.control->errorString().toStdString();
+  const auto events = fake.acquire();
+  ASSERT_EQ(events->postScans.size(), 1u);
+  ASSERT_EQ(events->postScans[0].flag, 0) << events->postScans[0].errorString.toStdString();
+  EXPECT_EQ(events->postScans[0].errorCode, c.code) << events->postScans[0].errorString.toStdString();
+  if (c.code != 0) {
+    EXPECT_TRUE(events->postScans[0].errorString.contains(QStringLiteral("both sides")));
+  }
+  const QStringList starts = fake_sane::logLines(QStringLiteral("start "));
+  ASSERT_EQ(starts.size(), 1);
+  EXPECT_TRUE(starts[0].startsWith(QLatin1String(c.start))) << starts[0].toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SaneConventions, FeederSides,
+    ::testing::Values(DuplexCase{"DuplexSource", {"sources Flatbed|ADF Front|ADF Duplex"}, true, "start Gray ADF Duplex -", 0},
+                      DuplexCase{"AdfModeDuplex", {"sources Flatbed|ADF", "adf-mode"}, true, "start Gray ADF Duplex", 0},
+                      DuplexCase{"AdfModeSimplex", {"sources Flatbed|ADF", "adf-mode"}, false, "start Gray ADF Simplex", 0},
+                      DuplexCase{"NoDuplex", {"sources Flatbed|ADF"}, true, "start Gray ADF -",
+                                 scanerror::kSettingUnsupported}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
