@@ -7,6 +7,7 @@
 #include "output/PagePrinter.h"
 #include "output/Thumbnail.h"
 #include "platform/Clock.h"
+#include "platform/CredentialsDialog.h"
 #include "platform/Error.h"
 #include "platform/TempFolder.h"
 #include "platform/UrlOpener.h"
@@ -19,6 +20,7 @@
 #include "platform/FolderDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/RegionalFormats.h"
+#include "scanner/SaneDriver.h"
 #include "scanner/ScanDriver.h"
 #include "scanner/VSTWAINLib_OCX.h"
 #include "settings/Unitsettings.h"
@@ -100,6 +102,17 @@ Tfrm_Main::Tfrm_Main(std::unique_ptr<ScanDriver> driver, QWidget* parent) : QMai
           [this](int action, int percent, int canInterrupt, int* interrupt_) {
             platform::guarded(this, [&] { VintaSoftTwainProgress(action, percent, canInterrupt, interrupt_); });
           });
+
+  // A scanner that wants a user name and password asks the user here while
+  // the scanner's call waits on its own thread.
+  SaneDriver::setAuthorizer(this, [this](const QString& resource, QString* user, QString* password) {
+    auto answer = platform::askCredentials(this, resource);
+    if (!answer) return false;
+    *user = answer->user;
+    *password = answer->password;
+    answer->password.fill(QChar(0));
+    return true;
+  });
 
   buildMenus();
 

@@ -3,6 +3,10 @@
 #include "scanner/ScanArea.h"
 #include "scanner/FrameAssembler.h"
 
+#include <QMetaObject>
+#include <QPointer>
+#include <QThread>
+
 #include <sane/sane.h>
 #include <sane/saneopts.h>
 
@@ -18,6 +22,48 @@
 #include <vector>
 
 namespace {
+
+// Who answers a backend's request for a user name and password.
+std::mutex authorizerMutex;
+QPointer<QObject> authorizerContext;
+SaneDriver::Authorizer authorizer;
+
+void copyInto(SANE_Char* target, const QByteArray& text, int capacity) {
+  const int length = std::min<int>(static_cast<int>(text.size()), capacity - 1);
+  std::memcpy(target, text.constData(), static_cast<size_t>(length));
+  target[length] = 0;
+}
+
+// Called by libsane on the thread that made the SANE call (the worker).
+void authorize(SANE_String_Const resource, SANE_Char* username, SANE_Char* password) {
+  username[0] = 0;
+  password[0] = 0;
+  QPointer<QObject> context;
+  SaneDriver::Authorizer ask;
+  {
+    std::lock_guard lock(authorizerMutex);
+    context = authorizerContext;
+    ask = authorizer;
+  }
+  if (!context || !ask) return;
+  // The net backend adds "$MD5$" and a salt to the device's name.
+  QString name = QString::fromUtf8(resource);
+  const int salt = name.indexOf(QLatin1String("$MD5$"));
+  if (salt >= 0) name.truncate(salt);
+  QString user, secret;
+  bool given = false;
+  auto run = [&] { given = ask(name, &user, &secret); };
+  if (QThread::currentThread() == context->thread()) run();
+  else QMetaObject::invokeMethod(context, run, Qt::BlockingQueuedConnection);
+  if (given) {
+    QByteArray bytes = secret.toUtf8();
+    copyInto(username, user.toUtf8(), SANE_MAX_USERNAME_LEN);
+    copyInto(password, bytes, SANE_MAX_PASSWORD_LEN);
+    // Nothing of the password stays behind in this program's memory.
+    bytes.fill(0);
+    secret.fill(QChar(0));
+  }
+}
 
 // sane_init and sane_exit are process-wide; every driver shares one session.
 std::mutex sessionMutex;
@@ -36,7 +82,7 @@ bool acquireSession() {
     if (sessionUsers > 0) sane_exit();
     sessionBroken = false;
     SANE_Int version = 0;
-    if (sane_init(&version, nullptr) != SANE_STATUS_GOOD) return false;
+    if (sane_init(&version, authorize) != SANE_STATUS_GOOD) return false;
   }
   ++sessionUsers;
   return true;
@@ -734,3 +780,9 @@ PageOutcome SaneDriver::outcomeForSaneStatus(int saneStatus, int pagesDone) {
 }
 
 void SaneDriver::setStallTimeout(std::chrono::milliseconds timeout) { stallTimeoutMs = timeout.count(); }
+
+void SaneDriver::setAuthorizer(QObject* context, Authorizer ask) {
+  std::lock_guard lock(authorizerMutex);
+  authorizerContext = context;
+  authorizer = std::move(ask);
+}

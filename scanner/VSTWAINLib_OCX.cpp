@@ -440,7 +440,9 @@ long TVintaSoftTwain::OpenDataSource() {
   } else {
     bool feeder = false;
     int resolution = 0;
-    d->worker->runSync([&] {
+    // While the scanner opens, this thread keeps serving events: a scanner
+    // may ask the user for a password meanwhile.
+    d->runWhilePainting([&] {
       status = d->driver->open(index);
       if (status.ok()) {
         feeder = d->driver->hasFeeder();

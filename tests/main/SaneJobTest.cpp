@@ -9,6 +9,7 @@
 #include "main/Unitmain.h"
 #include "output/FileNaming.h"
 #include "platform/Clock.h"
+#include "platform/CredentialsDialog.h"
 #include "platform/PictureLoader.h"
 #include "platform/RegistryKey.h"
 #include "preview/PreviewFit.h"
@@ -17,6 +18,7 @@
 #include "preview/LayeredImage.h"
 #include "status/StatusBar.h"
 #include "support/ChildProcess.h"
+#include "support/FakeSane.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
@@ -24,6 +26,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 
@@ -253,6 +256,42 @@ TEST_F(SaneJob, ChoicesAreStoredWhenAJobStarts) {
     key.close();
   }
   ASSERT_TRUE(waitForJobEnd());
+}
+
+}  // namespace
+
+namespace {
+
+// A scanner that wants a user name and password: the window asks in a
+// dialog while the scanner waits, keeps nothing of the answer, and a
+// declined dialog ends the job with the scanner's refusal.
+TEST_F(SaneJob, ScannerPasswordIsAskedInADialogAndNotKept) {
+  if (!child_process::inChild(fake_sane::childOptions(
+          {QStringLiteral("device fake:a|Acme|Sheetmaster"), QStringLiteral("password alice s3cret")})))
+    return;
+  struct Row {
+    bool answered;
+    bool fails;
+  };
+  for (const Row row : {Row{false, true}, Row{true, false}}) {
+    SCOPED_TRACE(row.answered);
+    platform::CredentialsDialogSeam::install([&](const QString&) -> std::optional<platform::Credentials> {
+      if (!row.answered) return std::nullopt;
+      return platform::Credentials{QStringLiteral("alice"), QStringLiteral("s3cret")};
+    });
+    start();
+    w->Scan1Click();
+    ASSERT_TRUE(waitForJobEnd());
+    EXPECT_EQ(platform::CredentialsDialogSeam::asked(), QStringList{QStringLiteral("fake:a")});
+    EXPECT_EQ(w->StatusIsError(), row.fails) << w->StatusText().toStdString();
+    EXPECT_EQ(filesIn(destination).size(), row.fails ? 0 : 1) << w->StatusText().toStdString();
+    windows = ProgramWindows();
+  }
+  platform::CredentialsDialogSeam::uninstall();
+  // Nothing of the password in the preferences.
+  QFile preferences(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Quellmark/Brevalto Pro.conf"));
+  ASSERT_TRUE(preferences.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(preferences.readAll().contains("s3cret"));
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QThread>
 
 #include <sane/sane.h>
 
@@ -244,5 +245,44 @@ INSTANTIATE_TEST_SUITE_P(
                       DuplexCase{"NoDuplex", {"sources Flatbed|ADF"}, true, "start Gray ADF -",
                                  scanerror::kSettingUnsupported}),
     [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+
+namespace {
+
+// A scanner that wants a user name and password: the program's answer is
+// asked for on the UI thread while the open waits on the worker.
+TEST(SaneConventions, PasswordIsAskedOnTheUiThreadAndReachesTheScanner) {
+  if (!child_process::inChild(fake_sane::childOptions({kDevice, QStringLiteral("password alice s3cret")}))) return;
+  struct Row {
+    bool answered;
+    int code;  // of opening
+    const char* log;
+  };
+  for (const Row row : {Row{false, scanerror::kOpenFailed, "auth - denied"}, Row{true, 0, "auth alice granted"}}) {
+    SCOPED_TRACE(row.answered);
+    fake_sane::clearLog();
+    QStringList asked;
+    bool onUiThread = false;
+    SaneDriver::setAuthorizer(qApp, [&](const QString& resource, QString* user, QString* password) {
+      asked << resource;
+      onUiThread = QThread::currentThread() == qApp->thread();
+      if (!row.answered) return false;
+      *user = QStringLiteral("alice");
+      *password = QStringLiteral("s3cret");
+      return true;
+    });
+    ControlJob job;
+    EXPECT_EQ(job.prepare({}), row.code) << job.control->errorString().toStdString();
+    EXPECT_EQ(asked, QStringList{QStringLiteral("fake:a")});
+    EXPECT_TRUE(onUiThread);
+    EXPECT_EQ(fake_sane::logLines(QStringLiteral("auth")), QStringList{QString::fromLatin1(row.log)});
+    if (row.code == 0) {
+      const auto events = job.acquire();
+      EXPECT_EQ(events->postScans.back().flag, 0);
+    }
+  }
+  SaneDriver::setAuthorizer(nullptr, {});
+}
 
 }  // namespace
