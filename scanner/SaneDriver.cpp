@@ -182,7 +182,8 @@ class SaneDriver::Impl {
   bool scanning = false;  // a sane_start has not yet had its sane_cancel
   // Set by cancel() from any thread; the worker answers it with its one
   // sane_cancel between two reads. Calling sane_cancel from the other thread
-  // while sane_read runs is allowed by SANE but not survived by every backend.
+  // while sane_read runs is allowed by SANE but not survived by every backend,
+  // so only a read blocked for long gets it (ReadWatchdog).
   std::atomic<bool> cancelRequested{false};
   int resolutionInForce = 0;
   int pagesDoneAtStart = 0;  // what startPage was told, for readPage's statuses

@@ -10,6 +10,7 @@
 #include "scanner/SaneDriver.h"
 
 #include <QCoreApplication>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -108,6 +109,48 @@ TEST(Saned, ServerDyingMidPageEndsTheJobAndTheNextSessionWorks) {
   const auto events = job.acquire(std::chrono::seconds(30));
   ASSERT_EQ(events->postScans.size(), 1u);
   EXPECT_EQ(events->postScans[0].flag, 0) << events->postScans[0].errorString.toStdString();
+}
+
+}  // namespace
+
+namespace {
+
+// A saned that wants a user name and password for its test backend: the
+// program's answer, asked for on the UI thread, reaches saned through the
+// net backend; a declined question leaves the scanner closed.
+TEST(Saned, PasswordOfTheServerIsAskedAndReachesIt) {
+  if (!saned::available()) GTEST_SKIP() << saned::whyUnavailable().toStdString();
+  if (!child_process::inChild(saned::childOptions())) return;
+  saned::Server server({}, {QStringLiteral("alice:s3cret:test")});
+  ASSERT_TRUE(server.start()) << server.log().toStdString();
+  struct Row {
+    const char* password;  // nullptr: the user declines
+    bool opens;
+  };
+  for (const Row row : {Row{nullptr, false}, Row{"wrong", false}, Row{"s3cret", true}}) {
+    SCOPED_TRACE(row.password ? row.password : "declined");
+    QStringList asked;
+    bool onUiThread = false;
+    SaneDriver::setAuthorizer(qApp, [&](const QString& resource, QString* user, QString* password) {
+      asked << resource;
+      onUiThread = QThread::currentThread() == qApp->thread();
+      if (!row.password) return false;
+      *user = QStringLiteral("alice");
+      *password = QString::fromLatin1(row.password);
+      return true;
+    });
+    ControlJob job;
+    const int opened = job.prepare({.pixelType = 1, .dpi = 50});
+    EXPECT_EQ(opened == 0, row.opens) << job.control->errorString().toStdString();
+    ASSERT_FALSE(asked.isEmpty());
+    EXPECT_FALSE(asked[0].contains(QLatin1Char('$'))) << asked[0].toStdString();
+    EXPECT_TRUE(onUiThread);
+    if (row.opens) {
+      const auto events = job.acquire(std::chrono::seconds(30));
+      EXPECT_EQ(events->postScans.back().flag, 0) << events->postScans.back().errorString.toStdString();
+    }
+  }
+  SaneDriver::setAuthorizer(nullptr, {});
 }
 
 }  // namespace

@@ -78,7 +78,7 @@ child_process::Options childOptions() {
           .wrapper = namespaceWrapper()};
 }
 
-Server::Server(QStringList testConf) : testConf_(std::move(testConf)) {}
+Server::Server(QStringList testConf, QStringList users) : testConf_(std::move(testConf)), users_(std::move(users)) {}
 
 Server::~Server() { killAll(); }
 
@@ -88,6 +88,7 @@ bool Server::start() {
       !writeLines(folder_ + QStringLiteral("/saned.conf"), {QStringLiteral("127.0.0.1")}) ||
       !writeLines(folder_ + QStringLiteral("/test.conf"), testConf_))
     return false;
+  if (!users_.isEmpty() && !writeLines(folder_ + QStringLiteral("/saned.users"), users_)) return false;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("SANE_CONFIG_DIR"), folder_);
   process_.setProcessEnvironment(environment);

@@ -30,8 +30,9 @@ child_process::Options childOptions();
 
 class Server {
  public:
-  // Lines of the served test backend's test.conf.
-  explicit Server(QStringList testConf = {});
+  // Lines of the served test backend's test.conf, and of saned.users
+  // ("user:password:backend") when saned is to ask for a password.
+  explicit Server(QStringList testConf = {}, QStringList users = {});
   ~Server();
 
   // Starts saned sharing SANE's test backend; returns once it accepts
@@ -43,6 +44,7 @@ class Server {
 
  private:
   QStringList testConf_;
+  QStringList users_;
   QString folder_;
   QProcess process_;
 };
