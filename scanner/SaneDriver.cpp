@@ -772,11 +772,11 @@ PageOutcome SaneDriver::outcomeForSaneStatus(int saneStatus, int pagesDone) {
     case SANE_STATUS_NO_MEM: return failed(scanerror::kOutOfMemory, "Out of memory");
     case SANE_STATUS_ACCESS_DENIED: return failed(scanerror::kAccessDenied, "Access to resource has been denied");
     default:
-      return {PageOutcome::Failed,
-              ScanStatus::error(scanerror::kDeviceError,
-                                QStringLiteral("The scanner reported an error this program does not know; "
-                                               "check the scanner and scan again (SANE status %1)")
-                                    .arg(saneStatus))};
+      // Also what the net backend hands on once its server is gone: a value
+      // no backend defines.
+      return failed(scanerror::kDeviceError,
+                    "The scanner reported an error this program does not know; check the scanner and its "
+                    "connection, then scan again");
   }
 }
 

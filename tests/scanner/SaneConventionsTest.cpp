@@ -90,8 +90,8 @@ INSTANTIATE_TEST_SUITE_P(
         FirstReadCase{"NoDocuments", SANE_STATUS_NO_DOCS, scanerror::kFeederEmpty,
                       "The document feeder is empty: there are no pages to scan"},
         FirstReadCase{"UnknownStatus", 77, scanerror::kDeviceError,
-                      "The scanner reported an error this program does not know; check the scanner and scan again "
-                      "(SANE status 77)"}),
+                      "The scanner reported an error this program does not know; check the scanner and its "
+                      "connection, then scan again"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A page that stops delivering, either way a backend can: sane_read
