@@ -7,6 +7,7 @@
 #include "output/PagePrinter.h"
 #include "output/Thumbnail.h"
 #include "platform/Clock.h"
+#include "platform/CredentialsDialog.h"
 #include "platform/Error.h"
 #include "platform/TempFolder.h"
 #include "platform/UrlOpener.h"
@@ -19,6 +20,7 @@
 #include "platform/FolderDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/RegionalFormats.h"
+#include "scanner/SaneDriver.h"
 #include "scanner/ScanDriver.h"
 #include "scanner/VSTWAINLib_OCX.h"
 #include "settings/Unitsettings.h"
@@ -107,6 +109,17 @@ Tfrm_Main::Tfrm_Main(std::unique_ptr<ScanDriver> driver, QWidget* parent) : QMai
           [this](int action, int percent, int canInterrupt, int* interrupt_) {
             platform::guarded(this, [&] { VintaSoftTwainProgress(action, percent, canInterrupt, interrupt_); });
           });
+
+  // A scanner that wants a user name and password asks the user here while
+  // the scanner's call waits on its own thread.
+  SaneDriver::setAuthorizer(this, [this](const QString& resource, QString* user, QString* password) {
+    auto answer = platform::askCredentials(this, resource);
+    if (!answer) return false;
+    *user = answer->user;
+    *password = answer->password;
+    answer->password.fill(QChar(0));
+    return true;
+  });
 
   buildMenus();
 
@@ -469,6 +482,7 @@ void Tfrm_Main::VintaSoftTwainProgress(int action, int percentComplete, int canI
   if (AbortPending && canInterrupt == 1) {
     AbortPending = false;
     if (interrupt_) *interrupt_ = 1;
+    JobAborted = true;
     SetStatus(QStringLiteral("Operation aborted"), false);
   }
 }
@@ -499,6 +513,15 @@ void Tfrm_Main::disableJobButtons(bool scanFirst) {
     ToolButtonPreview->setEnabled(false);
     ToolButtonScan->setEnabled(false);
   }
+}
+
+void Tfrm_Main::beginJob(int kind) {
+  JobKind = kind;
+  AbortPending = false;
+  JobAborted = false;
+  // The user's choices are kept before the scanner is touched: a scanner
+  // that brings the program down must not cost them.
+  SaveSettings();
 }
 
 bool Tfrm_Main::acceptsJobError(int code) const {
@@ -539,8 +562,7 @@ bool Tfrm_Main::setUpFeeder() {
 }
 
 void Tfrm_Main::ToolButtonPreviewClick() {
-  JobKind = jkPreview;
-  AbortPending = false;
+  beginJob(jkPreview);
   SetStatus(QStringLiteral("Image preview ... "), false);
   disableJobButtons(false);
   openChosenSource();
@@ -593,8 +615,7 @@ bool Tfrm_Main::destinationReady() {
 
 void Tfrm_Main::StartScan() {
   if (!destinationReady()) return;
-  JobKind = jkScan;
-  AbortPending = false;
+  beginJob(jkScan);
   SetStatus(QStringLiteral("Scanning ... "), false);
   disableJobButtons(true);
   openChosenSource();
@@ -622,8 +643,7 @@ void Tfrm_Main::StartScan() {
 }
 
 void Tfrm_Main::StartCopy() {
-  JobKind = jkCopy;
-  AbortPending = false;
+  beginJob(jkCopy);
   SetStatus(QStringLiteral("Copying ... "), false);
   disableJobButtons(true);
   openChosenSource();
@@ -688,7 +708,7 @@ void Tfrm_Main::VintaSoftTwainPostScan(int flag) {
     if (jobRunning) {
       if (JobKind != jkPreview) VintaSoftTwain->StopDevice();
       enableJobButtons();
-      if (VintaSoftTwain->errorCode() == 0) SetStatus(QStringLiteral("Ready"), false);
+      if (VintaSoftTwain->errorCode() == 0 && !JobAborted) SetStatus(QStringLiteral("Ready"), false);
     }
     if (VintaSoftTwain->errorCode() != 0) SetStatus(VintaSoftTwain->errorString(), true);
     return;
@@ -771,7 +791,7 @@ void Tfrm_Main::postScanPage(const QString& temp) {
   const bool last = VintaSoftTwain->xferPending() == 0;
   if (last || !pageError.isEmpty()) {
     VintaSoftTwain->StopDevice();
-    if (pageError.isEmpty()) SetStatus(QStringLiteral("Ready"), false);
+    if (pageError.isEmpty() && !JobAborted) SetStatus(QStringLiteral("Ready"), false);
     enableJobButtons();
   }
   if (!pageError.isEmpty())

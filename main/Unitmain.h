@@ -61,6 +61,9 @@ class Tfrm_Main : public QMainWindow {
   // Set by the cancel command; the progress handler answers the control with
   // it at the next event that allows an interruption.
   bool AbortPending = false;
+  // The running job was told to stop: its "Operation aborted" stays shown
+  // instead of "Ready" when it ends.
+  bool JobAborted = false;
 
   QString StatusText() const;
   bool StatusIsError() const;
@@ -161,6 +164,7 @@ class Tfrm_Main : public QMainWindow {
   bool setUpFeeder();
   void enableJobButtons();
   void disableJobButtons(bool scanFirst);
+  void beginJob(int kind);
   bool acceptsJobError(int code) const;
   void postScanPreview(const QString& temp);
   void postScanPage(const QString& temp);

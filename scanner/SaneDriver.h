@@ -6,6 +6,10 @@
 
 #include "scanner/ScanDriver.h"
 
+#include <QObject>
+
+#include <chrono>
+#include <functional>
 #include <memory>
 
 class SaneDriver : public ScanDriver {
@@ -46,6 +50,16 @@ class SaneDriver : public ScanDriver {
   // tells "no documents" at the start of a batch (an error) from the end of a
   // feeder batch (normal).
   static PageOutcome outcomeForSaneStatus(int saneStatus, int pagesDone);
+
+  // Answers a backend that asks for a user name and password (a saned with
+  // a users file, a scanner with a password): `ask` runs on the thread of
+  // `context` while the SANE call waits; false when the user declines. One
+  // for the process, as SANE's session is; it ends with `context`.
+  using Authorizer = std::function<bool(const QString& resource, QString* user, QString* password)>;
+  static void setAuthorizer(QObject* context, Authorizer ask);
+
+  // How long a page may deliver no data before it fails (60 s); for tests.
+  static void setStallTimeout(std::chrono::milliseconds timeout);
 
  private:
   class Impl;

@@ -240,12 +240,15 @@ class TVintaSoftTwain::Private {
     return driver.setSource(s.duplexEnabled ? ScanSource::Duplex : ScanSource::Feeder);
   }
   // Applies everything before a scan. Warnings were reported when the job set
-  // the values; only failures stop the acquisition here.
+  // the values; only failures stop the acquisition here. The one warning
+  // returned is a duplex request the source can't honour: the pages come
+  // one-sided, and the job's last event says so.
   static ScanStatus applyAll(ScanDriver& driver, const Settings& s) {
     ScanStatus steps[4] = {applySource(driver, s), s.pixelType ? driver.setMode(modeFor(*s.pixelType)) : ScanStatus{},
                            s.resolution ? driver.setResolution(*s.resolution) : ScanStatus{}, applyArea(driver, s)};
     for (const ScanStatus& step : steps)
       if (step.isFailure()) return step;
+    if (s.feederEnabled && s.duplexEnabled && steps[0].isWarning()) return steps[0];
     return {};
   }
 
@@ -262,7 +265,12 @@ class TVintaSoftTwain::Private {
     if (!current(acq)) return;
     int interrupt = 0;
     emit q->OnProgress(4, percent, 1, &interrupt);
-    if (interrupt == 1) acq->interrupted = true;
+    if (interrupt == 1) {
+      // Stops the page in progress too, not only the pages after it: a page
+      // at high resolution can take minutes.
+      acq->interrupted = true;
+      driver->cancel();
+    }
   }
 
   void onPage(const std::shared_ptr<Acquisition>& acq, const QImage& page, int number, bool pending,
@@ -317,6 +325,7 @@ void TVintaSoftTwain::Private::runAcquisition(const std::shared_ptr<Acquisition>
   ScanDriver& dev = *driver;
   const ScanStatus setup = applyAll(dev, s);
   if (setup.isFailure()) return postReport(acq, setup);
+  const ScanStatus kept = setup;  // a warning for the last page
 
   const bool feeder = s.feederEnabled && dev.hasFeeder();
   const int limit = !feeder ? 1 : s.xferCount > 0 ? s.xferCount : INT_MAX;
@@ -341,7 +350,7 @@ void TVintaSoftTwain::Private::runAcquisition(const std::shared_ptr<Acquisition>
     if (acq->abandoned) break;
     if (read.kind != PageOutcome::Done) {
       // The page in transfer is lost; the one before becomes the last.
-      if (pending) postPage(acq, *pending, pagesRead, false, errorOf(read));
+      if (pending) postPage(acq, *pending, pagesRead, false, read.kind == PageOutcome::Failed ? errorOf(read) : kept);
       else postReport(acq, errorOf(read));
       break;
     }
@@ -356,7 +365,7 @@ void TVintaSoftTwain::Private::runAcquisition(const std::shared_ptr<Acquisition>
     }
     if (pending) postPage(acq, *pending, pagesRead - 1, true, {});
     if (!more) {
-      postPage(acq, page, pagesRead, false, endStatus);
+      postPage(acq, page, pagesRead, false, endStatus.ok() ? kept : endStatus);
       break;
     }
     pending = std::move(page);
@@ -431,7 +440,9 @@ long TVintaSoftTwain::OpenDataSource() {
   } else {
     bool feeder = false;
     int resolution = 0;
-    d->worker->runSync([&] {
+    // While the scanner opens, this thread keeps serving events: a scanner
+    // may ask the user for a password meanwhile.
+    d->runWhilePainting([&] {
       status = d->driver->open(index);
       if (status.ok()) {
         feeder = d->driver->hasFeeder();

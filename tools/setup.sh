@@ -8,7 +8,7 @@ cd "$here"
 packages=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libgl-dev libegl-dev libxkbcommon-dev
-  libsane-dev libsane1 sane-utils
+  libsane-dev libsane1 sane-utils iproute2
   libtiff-dev libtiff-tools libjpeg-dev libjpeg-turbo-progs
   libgtest-dev googletest
   file xvfb xauth xdotool x11-apps imagemagick locales

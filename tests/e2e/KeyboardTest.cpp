@@ -238,7 +238,7 @@ class EscapeKey : public Keyboard, public ::testing::WithParamInterface<EscFocus
 
 // The job's buttons are disabled while it runs, so the focus stays wherever the
 // user left it; Esc has to reach the cancel command from there.
-TEST_P(EscapeKey, CancelsTheRunningFeederScanAfterTheCurrentPage) {
+TEST_P(EscapeKey, CancelsTheRunningFeederScanAtThePageInTransfer) {
   start(tenPages(), true);
   script->setPageDelay(std::chrono::milliseconds(80));
   w->cb_ADF->setChecked(true);
@@ -256,7 +256,7 @@ TEST_P(EscapeKey, CancelsTheRunningFeederScanAfterTheCurrentPage) {
   EXPECT_LT(list()->count(), 10);
   EXPECT_EQ(files().size(), list()->count());
   EXPECT_TRUE(statuses.contains(QStringLiteral("Operation aborted")));
-  EXPECT_EQ(w->StatusText(), QStringLiteral("Ready"));
+  EXPECT_EQ(w->StatusText(), QStringLiteral("Operation aborted"));
   EXPECT_EQ(w->edt_FileName->text(), fileName);
   EXPECT_EQ(w->cmb_Size->currentIndex(), 1);
 }

@@ -9,24 +9,36 @@
 #include "main/Unitmain.h"
 #include "output/FileNaming.h"
 #include "platform/Clock.h"
+#include "platform/CredentialsDialog.h"
 #include "platform/PictureLoader.h"
+#include "platform/RegistryKey.h"
 #include "preview/PreviewFit.h"
 #include "preview/PreviewLayer.h"
 #include "preview/PreviewPane.h"
 #include "preview/LayeredImage.h"
+#include "scanner/SaneDriver.h"
 #include "status/StatusBar.h"
 #include "support/ChildProcess.h"
+#include "support/FakeSane.h"
+#include "support/Saned.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
+#include <QRegularExpression>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
+
+using testing_support::waitUntil;
 
 const QDateTime kNow(QDate(2009, 12, 8), QTime(23, 45, 10));
 
@@ -198,6 +210,132 @@ TEST_F(SaneJob, PreviewFillsThePane) {
   EXPECT_FLOAT_EQ(frame.bottom, shown.bottom);
   EXPECT_EQ(listed(), 0);
   EXPECT_TRUE(filesIn(destination).isEmpty());
+}
+
+// Slow pages from the test backend: it waits 0.2 s before each 64 kB it
+// hands on, so that an A6 page in grey at 300 dpi takes some 7 s.
+const QStringList kSlowPages{QStringLiteral("read-delay true"), QStringLiteral("read-delay-duration 200000")};
+
+// Cancel during a single flatbed page stops that page, not after it; the
+// status says so to the end, and the next job scans normally.
+TEST_F(SaneJob, CancelStopsTheFlatbedPageInTransferAndTheNextJobWorks) {
+  if (!child_process::inChild({.testConf = kSlowPages})) return;
+  start();
+  w->cmb_Resolution->setCurrentIndex(w->cmb_Resolution->findText(QStringLiteral("300")));
+  w->Scan1Click();
+  ASSERT_TRUE(waitUntil([&] { return w->sb_Main->progressBar()->value() > 0; }));
+  ASSERT_FALSE(idle());
+  w->ActionCancel->trigger();
+  ASSERT_TRUE(waitForJobEnd(std::chrono::seconds(20)));
+  EXPECT_LT(w->sb_Main->progressBar()->value(), 90);
+  EXPECT_EQ(w->StatusText(), QStringLiteral("Operation aborted"));
+  EXPECT_FALSE(w->StatusIsError());
+  EXPECT_EQ(listed(), 0);
+  EXPECT_TRUE(filesIn(destination).isEmpty());
+
+  statuses.clear();
+  w->cmb_Resolution->setCurrentIndex(w->cmb_Resolution->findText(QStringLiteral("75")));
+  w->Scan1Click();
+  ASSERT_TRUE(waitForJobEnd());
+  EXPECT_EQ(w->StatusText(), QStringLiteral("Ready"));
+  EXPECT_FALSE(statuses.contains(QStringLiteral("Operation aborted")));
+  EXPECT_EQ(listed(), 1);
+  EXPECT_EQ(filesIn(destination).size(), 1);
+}
+
+// The user's choices are stored when a job starts, not only at close: a
+// scanner that takes the program down must not cost them.
+TEST_F(SaneJob, ChoicesAreStoredWhenAJobStarts) {
+  start();
+  w->cmb_Mode->setCurrentIndex(0);
+  w->cmb_Format->setCurrentIndex(2);
+  w->edt_FileName->setText(QStringLiteral("Invoice"));
+  w->ToolButtonPreviewClick();
+  {
+    platform::RegistryKey key;
+    EXPECT_EQ(key.readInteger(QStringLiteral("Mode")), 0);
+    EXPECT_EQ(key.readInteger(QStringLiteral("Format")), 2);
+    EXPECT_EQ(key.readText(QStringLiteral("FileName")), QStringLiteral("Invoice"));
+    EXPECT_EQ(key.readText(QStringLiteral("Destination")), destination);
+    key.close();
+  }
+  ASSERT_TRUE(waitForJobEnd());
+}
+
+}  // namespace
+
+namespace {
+
+// A scanner that wants a user name and password: the window asks in a
+// dialog while the scanner waits, keeps nothing of the answer, and a
+// declined dialog ends the job with the scanner's refusal.
+TEST_F(SaneJob, ScannerPasswordIsAskedInADialogAndNotKept) {
+  if (!child_process::inChild(fake_sane::childOptions(
+          {QStringLiteral("device fake:a|Acme|Sheetmaster"), QStringLiteral("password alice s3cret")})))
+    return;
+  struct Row {
+    bool answered;
+    bool fails;
+  };
+  for (const Row row : {Row{false, true}, Row{true, false}}) {
+    SCOPED_TRACE(row.answered);
+    platform::CredentialsDialogSeam::install([&](const QString&) -> std::optional<platform::Credentials> {
+      if (!row.answered) return std::nullopt;
+      return platform::Credentials{QStringLiteral("alice"), QStringLiteral("s3cret")};
+    });
+    start();
+    w->Scan1Click();
+    ASSERT_TRUE(waitForJobEnd());
+    EXPECT_EQ(platform::CredentialsDialogSeam::asked(), QStringList{QStringLiteral("fake:a")});
+    EXPECT_EQ(w->StatusIsError(), row.fails) << w->StatusText().toStdString();
+    EXPECT_EQ(filesIn(destination).size(), row.fails ? 0 : 1) << w->StatusText().toStdString();
+    windows = ProgramWindows();
+  }
+  platform::CredentialsDialogSeam::uninstall();
+  // Nothing of the password in the preferences.
+  QFile preferences(qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Quellmark/Brevalto Pro.conf"));
+  ASSERT_TRUE(preferences.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(preferences.readAll().contains("s3cret"));
+}
+
+}  // namespace
+
+namespace {
+
+// A scanner shared by saned whose server dies in the middle of a page: the
+// job ends in red instead of scanning for ever, the pages before stay, and
+// the next job works on a fresh session once the server is back.
+TEST_F(SaneJob, NetworkServerDyingMidPageEndsTheJobInRedAndTheNextJobWorks) {
+  if (!saned::available()) GTEST_SKIP() << saned::whyUnavailable().toStdString();
+  if (!child_process::inChild(saned::childOptions())) return;
+  SaneDriver::setStallTimeout(std::chrono::seconds(3));
+  auto server = std::make_unique<saned::Server>(kSlowPages);
+  ASSERT_TRUE(server->start()) << server->log().toStdString();
+  start();
+  w->Scan1Click();
+  ASSERT_TRUE(waitForJobEnd());
+  ASSERT_EQ(w->StatusText(), QStringLiteral("Ready"));
+
+  w->cmb_Resolution->setCurrentIndex(w->cmb_Resolution->findText(QStringLiteral("300")));
+  w->Scan1Click();
+  ASSERT_TRUE(waitUntil([&] { return w->sb_Main->progressBar()->value() > 0; }));
+  server->killAll();
+  ASSERT_TRUE(waitForJobEnd(std::chrono::seconds(30)));
+  EXPECT_TRUE(w->StatusIsError());
+  // A sentence, not the number the net backend makes up once its server is gone.
+  EXPECT_TRUE(w->StatusText().startsWith(QStringLiteral("The scanner"))) << w->StatusText().toStdString();
+  EXPECT_FALSE(w->StatusText().contains(QRegularExpression(QStringLiteral("\\d")))) << w->StatusText().toStdString();
+  EXPECT_EQ(listed(), 1);
+  EXPECT_EQ(filesIn(destination).size(), 1);
+
+  server = std::make_unique<saned::Server>();
+  ASSERT_TRUE(server->start()) << server->log().toStdString();
+  w->cmb_Resolution->setCurrentIndex(w->cmb_Resolution->findText(QStringLiteral("75")));
+  w->Scan1Click();
+  ASSERT_TRUE(waitForJobEnd());
+  EXPECT_EQ(w->StatusText(), QStringLiteral("Ready"));
+  EXPECT_EQ(listed(), 2);
+  EXPECT_EQ(filesIn(destination).size(), 2);
 }
 
 }  // namespace

@@ -536,7 +536,9 @@ TEST_F(ScanJob, AFileNameTheFileSystemRefusesEndsTheJobInRed) {
   EXPECT_EQ(listed(), 3);
 }
 
-TEST_F(ScanJob, CancelStopsAfterTheCurrentPage) {
+// The page in transfer is dropped; the pages before it are kept, and the
+// status says the job was aborted.
+TEST_F(ScanJob, CancelStopsThePageInTransfer) {
   QList<QImage> pages;
   for (int i = 0; i < 10; ++i) pages << page(QColor::fromHsv(i * 30, 200, 200));
   start({{.hasFeeder = true, .pages = pages}});
@@ -551,7 +553,8 @@ TEST_F(ScanJob, CancelStopsAfterTheCurrentPage) {
   EXPECT_LT(kept, 10);
   EXPECT_EQ(filesIn(destination).size(), kept);
   EXPECT_TRUE(statuses.contains(QStringLiteral("Operation aborted")));
-  EXPECT_EQ(w->StatusText(), QStringLiteral("Ready"));
+  EXPECT_EQ(w->StatusText(), QStringLiteral("Operation aborted"));
+  EXPECT_FALSE(w->StatusIsError());
   EXPECT_FALSE(w->AbortPending);
 }
 

@@ -33,7 +33,7 @@ struct ProgressEvent {
 class EventRecorder {
  public:
   explicit EventRecorder(TVintaSoftTwain& control) : control_(control) {
-    QObject::connect(&control, &TVintaSoftTwain::OnPostScan, [this](int flag) {
+    QObject::connect(&control, &TVintaSoftTwain::OnPostScan, &context_, [this](int flag) {
       const int index = control_.imageCount() - 1;
       PostScanEvent e{flag, control_.imageCount(), control_.xferPending(), control_.errorCode(), control_.errorString(),
                       0, 0, QImage::Format_Invalid, QThread::currentThread() == qApp->thread()};
@@ -44,7 +44,8 @@ class EventRecorder {
       postScans.push_back(e);
       if (onPostScan) onPostScan(e);
     });
-    QObject::connect(&control, &TVintaSoftTwain::OnProgress, [this](int action, int percent, int canInterrupt, int* interrupt) {
+    QObject::connect(&control, &TVintaSoftTwain::OnProgress, &context_,
+                     [this](int action, int percent, int canInterrupt, int* interrupt) {
       progress.push_back({action, percent, canInterrupt, QThread::currentThread() == qApp->thread()});
       if (onProgress) onProgress(progress.back(), interrupt);
     });
@@ -62,4 +63,7 @@ class EventRecorder {
 
  private:
   TVintaSoftTwain& control_;
+  // Its connections end with the recorder, so a control that outlives it
+  // never calls into a recorder that is gone.
+  QObject context_;
 };

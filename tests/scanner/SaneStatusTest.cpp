@@ -53,6 +53,11 @@ INSTANTIATE_TEST_SUITE_P(
                    "Access to resource has been denied"},
         StatusCase{SANE_STATUS_UNSUPPORTED, 0, PageOutcome::Failed, scanerror::kUnsupported, "Operation not supported"},
         StatusCase{SANE_STATUS_INVAL, 0, PageOutcome::Failed, scanerror::kInvalidArgument, "Invalid argument"},
-        StatusCase{77, 0, PageOutcome::Failed, scanerror::kDeviceError, "The scanner reported an unknown error (77)"}));
+        StatusCase{77, 0, PageOutcome::Failed, scanerror::kDeviceError,
+                   "The scanner reported an error this program does not know; check the scanner and its "
+                   "connection, then scan again"},
+        StatusCase{-711985312, 0, PageOutcome::Failed, scanerror::kDeviceError,
+                   "The scanner reported an error this program does not know; check the scanner and its "
+                   "connection, then scan again"}));
 
 }  // namespace

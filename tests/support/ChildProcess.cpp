@@ -50,12 +50,19 @@ bool inChild(const Options& options) {
   const QString name = QString::fromUtf8(test->test_suite_name()) + QLatin1Char('.') + QString::fromUtf8(test->name());
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QString::fromLatin1(kChildFlag), QStringLiteral("1"));
-  if (!options.testConf.isEmpty()) {
+  if (!options.testConf.isEmpty() || !options.saneFiles.isEmpty()) {
+    QMap<QString, QStringList> files;
+    if (!options.testConf.isEmpty()) {
+      files.insert(QStringLiteral("dll.conf"), {QStringLiteral("test")});
+      files.insert(QStringLiteral("test.conf"), options.testConf);
+    }
+    for (auto it = options.saneFiles.begin(); it != options.saneFiles.end(); ++it) files.insert(it.key(), it.value());
     const QString config = testing_support::makeTempDir(QStringLiteral("sane-config"));
-    if (!writeLines(config + QStringLiteral("/dll.conf"), {QStringLiteral("test")}) ||
-        !writeLines(config + QStringLiteral("/test.conf"), options.testConf)) {
-      ADD_FAILURE() << "could not write the SANE configuration in " << config.toStdString();
-      return false;
+    for (auto it = files.begin(); it != files.end(); ++it) {
+      if (!writeLines(config + QLatin1Char('/') + it.key(), it.value())) {
+        ADD_FAILURE() << "could not write the SANE configuration in " << config.toStdString();
+        return false;
+      }
     }
     environment.insert(QString::fromLatin1(kSaneConfig), config);
   }

@@ -26,6 +26,10 @@ struct Options {
   // SANE configuration of its own that holds only the test backend; the
   // backend's defaults fill the rest.
   QStringList testConf = {};
+  // Files of the child's own SANE configuration folder by name ("dll.conf",
+  // "net.conf") with their lines, for backends other than test; with
+  // testConf, its two files are written too.
+  QMap<QString, QStringList> saneFiles = {};
   // Further environment of the child.
   QMap<QString, QString> environment = {};
   // A command the child is started through; the test program and its
