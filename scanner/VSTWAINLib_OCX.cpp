@@ -5,6 +5,7 @@
 #include "scanner/ScanArea.h"
 #include "scanner/ScanDriver.h"
 #include "scanner/ScanWorker.h"
+#include "scanner/SourceList.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -411,7 +412,7 @@ void TVintaSoftTwain::waitForSources() { d->settleListing(true); }
 QString TVintaSoftTwain::GetSourceProductName(int index) {
   const ScanStatus injected = d->note(QStringLiteral("GetSourceProductName(%1)").arg(index));
   QString name;
-  if (index >= 0 && index < d->devices.size()) name = d->devices[index].productName();
+  if (index >= 0 && index < d->devices.size()) name = sourcelist::displayNames(d->devices).at(index);
   else d->raise(ScanStatus::error(scanerror::kNoSourceSelected, QStringLiteral("There is no scanner with index %1").arg(index)));
   d->raise(injected);
   return name;

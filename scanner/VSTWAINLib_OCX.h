@@ -107,6 +107,8 @@ class TVintaSoftTwain : public QObject {
   void StartDeviceInBackground();
   bool listingSources() const;
   void waitForSources();
+  // The name the list shows for source `index`: vendor and model, with the
+  // device name added where two sources would look the same.
   QString GetSourceProductName(int index);
   long OpenDataSource();
   long Acquire();

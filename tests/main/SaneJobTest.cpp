@@ -129,6 +129,15 @@ TEST_F(SaneJob, FeederBatchOfTenSheetsGivesTenFilesAndEntries) {
   EXPECT_EQ(statuses.first(), QStringLiteral("Scanning ... "));
 }
 
+// SANE's two test devices are two scanners of one model: the list tells them
+// apart by their device names.
+TEST_F(SaneJob, TwoScannersOfOneModelAreToldApart) {
+  start();
+  ASSERT_EQ(w->cmb_Sources->count(), 2);
+  EXPECT_EQ(w->cmb_Sources->itemText(0), QStringLiteral("Noname frontend-tester (test:0)"));
+  EXPECT_EQ(w->cmb_Sources->itemText(1), QStringLiteral("Noname frontend-tester (test:1)"));
+}
+
 // The backend's "Solid white" sheets are blank pages from the feeder.
 TEST_F(SaneJob, BlankFeederSheetsAreWrittenAndListedOnlyWithoutSkipBlank) {
   if (!child_process::inChild({.testConf = {QStringLiteral("test-picture \"Solid white\"")}})) return;
