@@ -96,6 +96,8 @@ Tfrm_Main::Tfrm_Main(std::unique_ptr<ScanDriver> driver, QWidget* parent) : QMai
           [this](int flag) { platform::guarded(this, [&] { VintaSoftTwainPostScan(flag); }); });
   connect(VintaSoftTwain, &TVintaSoftTwain::SourcesListed, this,
           [this](long started) { platform::guarded(this, [&] { fillSourceList(started); }); });
+  connect(VintaSoftTwain, &TVintaSoftTwain::SourcesRefreshed, this,
+          [this](long ok) { platform::guarded(this, [&] { if (ok != 0) showSourceList(); }); });
   connect(VintaSoftTwain, &TVintaSoftTwain::OnProgress, this,
           [this](int action, int percent, int canInterrupt, int* interrupt_) {
             platform::guarded(this, [&] { VintaSoftTwainProgress(action, percent, canInterrupt, interrupt_); });
@@ -381,10 +383,7 @@ void Tfrm_Main::FormShow() {
 
 void Tfrm_Main::fillSourceList(long started) {
   if (started != 0) {
-    cmb_Sources->clear();
-    for (int i = 0; i < VintaSoftTwain->sourceCount(); ++i)
-      cmb_Sources->addItem(VintaSoftTwain->GetSourceProductName(i), i);
-    cmb_Sources->setCurrentIndex(VintaSoftTwain->sourceIndex());
+    showSourceList();
     // LoadSettings ran before the list was there.
     LoadStoredSource(cmb_Sources);
   }
@@ -470,6 +469,22 @@ void Tfrm_Main::VintaSoftTwainProgress(int action, int percentComplete, int canI
 // Source group
 
 void Tfrm_Main::cmb_SourcesChange() { VintaSoftTwain->setSourceIndex(cmb_Sources->currentIndex()); }
+
+void Tfrm_Main::showSourceList() {
+  QStringList names, devices;
+  for (int i = 0; i < VintaSoftTwain->sourceCount(); ++i) {
+    names << VintaSoftTwain->GetSourceProductName(i);
+    devices << VintaSoftTwain->sourceDeviceName(i);
+  }
+  bool same = cmb_Sources->count() == names.size();
+  for (int i = 0; same && i < names.size(); ++i)
+    same = cmb_Sources->itemText(i) == names[i] && cmb_Sources->itemData(i).toString() == devices[i];
+  if (!same) {
+    cmb_Sources->clear();
+    for (int i = 0; i < names.size(); ++i) cmb_Sources->addItem(names[i], devices[i]);
+  }
+  cmb_Sources->setCurrentIndex(VintaSoftTwain->sourceIndex());
+}
 
 void Tfrm_Main::cb_ADFClick() {
   cb_Duplex->setEnabled(cb_ADF->isChecked());

@@ -150,6 +150,9 @@ class Tfrm_Main : public QMainWindow {
   // The scanner list once the control has listed the sources; then the
   // stored choice and "Ready".
   void fillSourceList(long started);
+  // The control's list into cmb_Sources, each entry with its device name as
+  // item data, and the control's choice selected.
+  void showSourceList();
 
   // Job starts and their shared steps.
   void StartScan();

@@ -53,6 +53,7 @@ int dotsPerInch(const QImage& image) {
 // thread only once the worker has passed it.
 struct Listing {
   ScanStatus injected;  // the scripted answer to its StartDevice()
+  bool list = true;      // false: StartDevice only starts the driver and keeps the list
   bool ok = false;
   QList<ScanDevice> devices;
   int defaultDevice = -1;
@@ -111,17 +112,19 @@ class TVintaSoftTwain::Private {
   // The driver's part of a listing; runs on the worker.
   void listOnWorker(Listing& job) {
     job.ok = driver->startup();
-    if (job.ok) {
-      job.devices = driver->devices();
-      job.defaultDevice = driver->defaultDevice();
+    if (job.ok && job.list) {
+      job.devices = driver->listDevices();
+      job.defaultDevice = driver->defaultDevice(job.devices);
     }
   }
 
-  // Takes over the device list a listing brought.
+  // Takes over what a StartDevice's listing brought.
   void applyListing(const Listing& job) {
     started = job.ok;
-    devices = job.devices;
-    sourceIndex = job.ok ? job.defaultDevice : -1;
+    if (job.list) {
+      devices = job.devices;
+      sourceIndex = job.ok ? job.defaultDevice : -1;
+    }
     if (!job.ok) raise(ScanStatus::error(scanerror::kDeviceManagerFailed, QStringLiteral("The scanner software could not be started")));
     raise(job.injected);
   }
@@ -389,8 +392,13 @@ QImage TVintaSoftTwain::bufferedImage(int index) const {
 long TVintaSoftTwain::StartDevice() {
   waitForSources();
   const std::shared_ptr<Listing> job = d->beginListing();
-  d->runWhilePainting([&] { d->listOnWorker(*job); });
+  // With a list in place only the driver is started: that is quick, and a
+  // job's StartDevice thus never waits for backends probing the network.
+  job->list = d->devices.isEmpty();
+  if (job->list) d->runWhilePainting([&] { d->listOnWorker(*job); });
+  else d->worker->runSync([&] { d->listOnWorker(*job); });
   d->applyListing(*job);
+  if (job->list) emit SourcesRefreshed(job->ok ? 1 : 0);
   return job->ok ? 1 : 0;
 }
 
@@ -418,6 +426,10 @@ QString TVintaSoftTwain::GetSourceProductName(int index) {
   return name;
 }
 
+QString TVintaSoftTwain::sourceDeviceName(int index) const {
+  return index >= 0 && index < d->devices.size() ? d->devices[index].name : QString();
+}
+
 long TVintaSoftTwain::OpenDataSource() {
   d->settleListing();
   const ScanStatus injected = d->note(QStringLiteral("OpenDataSource()"));
@@ -432,8 +444,9 @@ long TVintaSoftTwain::OpenDataSource() {
   } else {
     bool feeder = false;
     int resolution = 0;
+    const ScanDevice device = d->devices[index];
     d->worker->runSync([&] {
-      status = d->driver->open(index);
+      status = d->driver->open(device);
       if (status.ok()) {
         feeder = d->driver->hasFeeder();
         resolution = d->driver->resolution();

@@ -18,8 +18,15 @@
 //
 // Sessions. OpenDataSource starts the source from its defaults: flatbed, no
 // duplex, the whole bed, all pages; a job that does not write a feeder
-// property therefore scans from the flatbed. The scanner list is the one of
-// the last StartDevice, and StartDevice selects the driver's default source.
+// property therefore scans from the flatbed.
+//
+// Sources. The first StartDevice (or StartDeviceInBackground) lists the
+// sources and selects the driver's default one. Later StartDevice calls only
+// start the driver and keep the list, so a job never waits for a listing
+// (SANE's network backends take seconds); only while the list is empty does
+// StartDevice list again. A source is opened by its device name, so the
+// source opened is always the one the list shows; one that has gone since
+// fails to open (kSourceNotAvailable) and nothing else is opened.
 //
 // Acquisition. Acquire returns at once; the worker scans and the events
 // follow on this thread, in order:
@@ -110,6 +117,8 @@ class TVintaSoftTwain : public QObject {
   // The name the list shows for source `index`: vendor and model, with the
   // device name added where two sources would look the same.
   QString GetSourceProductName(int index);
+  // The driver's name of source `index` ("test:0"), or empty.
+  QString sourceDeviceName(int index) const;
   long OpenDataSource();
   long Acquire();
   long SetImageLayout(float left, float top, float right, float bottom);
@@ -154,6 +163,9 @@ class TVintaSoftTwain : public QObject {
   // A listing of StartDeviceInBackground is done; `started` as StartDevice
   // would have returned it.
   void SourcesListed(long started);
+  // A StartDevice that had no list made one; `ok` 0 when the driver could
+  // not be started.
+  void SourcesRefreshed(long ok);
 
  private:
   class Private;

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -192,6 +193,47 @@ TEST_F(ScriptedControl, OpeningAMissingOrUnpluggedSourceFails) {
     EXPECT_EQ(control->errorCode(), code) << index;
     EXPECT_EQ(control->feederPresent(), 0);
   }
+}
+
+QStringList shownNames(TVintaSoftTwain& control) {
+  QStringList names;
+  for (int i = 0; i < control.sourceCount(); ++i) names << control.GetSourceProductName(i);
+  return names;
+}
+
+// A job's StartDevice keeps the list the user chose from: the driver would
+// list the sources in another order by now, and the control must still open
+// the one chosen, without listing again (that takes seconds with SANE).
+TEST_F(ScriptedControl, LaterStartsKeepTheListAndOpenTheChosenSourceByName) {
+  for (const char* model : {"One", "Two"}) script->addSource({.vendor = "Acme", .model = model});
+  control->StartDevice();
+  ASSERT_EQ(script->listingCount(), 1);
+  script->removeSource(0);  // a listing now would give Two, Three
+  script->addSource({.vendor = "Acme", .model = "Three"});
+  for (int job = 0; job < 2; ++job) {  // the second after a StopDevice
+    control->setSourceIndex(1);
+    EXPECT_NE(control->StartDevice(), 0);
+    control->setSourceIndex(1);
+    control->OpenDataSource();
+    EXPECT_EQ(control->errorCode(), 0) << control->errorString().toStdString();
+    EXPECT_EQ(script->openSource(), QStringLiteral("Acme Two")) << job;
+    control->StopDevice();
+  }
+  EXPECT_EQ(script->listingCount(), 1);
+  EXPECT_EQ(shownNames(*control), (QStringList{"Acme One", "Acme Two"}));
+}
+
+// With nothing listed there is nothing to keep: StartDevice lists again, so
+// a scanner plugged in after a start without one is found.
+TEST_F(ScriptedControl, AStartWithAnEmptyListListsAgain) {
+  QSignalSpy refreshed(control.get(), &TVintaSoftTwain::SourcesRefreshed);
+  EXPECT_NE(control->StartDevice(), 0);
+  EXPECT_EQ(control->sourceCount(), 0);
+  script->addSource({.vendor = "Acme", .model = "Late"});
+  EXPECT_NE(control->StartDevice(), 0);
+  EXPECT_EQ(shownNames(*control), QStringList{"Acme Late"});
+  EXPECT_EQ(control->sourceIndex(), 0);
+  EXPECT_EQ(refreshed.count(), 2);  // the window follows each such listing
 }
 
 TEST_F(ScriptedControl, FeederBatchDeliversEveryPageAndEndsOnce) {

@@ -51,6 +51,7 @@ TEST_F(SaneControl, ListsBothTestDevicesByVendorModelAndDeviceName) {
   ASSERT_EQ(control->sourceCount(), 2);
   EXPECT_EQ(control->GetSourceProductName(0), QStringLiteral("Noname frontend-tester (test:0)"));
   EXPECT_EQ(control->GetSourceProductName(1), QStringLiteral("Noname frontend-tester (test:1)"));
+  EXPECT_EQ(control->sourceDeviceName(1), QStringLiteral("test:1"));
   EXPECT_EQ(control->sourceIndex(), 0);
 }
 
