@@ -117,6 +117,9 @@ class Tfrm_Main : public QMainWindow {
   void Action5Execute();
   void Action8Execute();
   void cmb_SourcesChange();
+  // The scanner list is about to drop down: it is made again in the
+  // background, keeping the choice.
+  void cmb_SourcesDropDown();
   void cb_ADFClick();
   void ToolButtonPreviewClick();
   void Scan1Click();

@@ -1,6 +1,7 @@
 #pragma once
 
-// The scanner list as the user sees it: what each entry is called.
+// The scanner list as the user sees it: what each entry is called, and what
+// becomes of the user's choice when the list is made again.
 
 #include "scanner/ScanDriver.h"
 
@@ -15,5 +16,18 @@ namespace sourcelist {
 // name, "Noname frontend-tester (test:0)", so the user can tell them apart.
 // A device without vendor and model shows its device name.
 QStringList displayNames(const QList<ScanDevice>& devices);
+
+struct Refreshed {
+  QList<ScanDevice> devices;
+  int selected = -1;
+};
+
+// A fresh listing `fresh` replaces `previous`, whose entry `selected` is the
+// user's choice. The choice stays with its device, found by device name
+// wherever the fresh list puts it. A chosen device the fresh list lacks (gone,
+// or busy and not answering) stays at the end of the list, still chosen: the
+// list never switches to another scanner by itself; opening it tells whether
+// it is really gone. Without a choice, `freshDefault` is selected.
+Refreshed refreshed(const QList<ScanDevice>& previous, int selected, const QList<ScanDevice>& fresh, int freshDefault);
 
 }  // namespace sourcelist

@@ -1,4 +1,5 @@
-// What the scanner list shows for each device.
+// What the scanner list shows for each device, and what becomes of the
+// user's choice when the list is made again.
 
 #include "scanner/SourceList.h"
 
@@ -8,6 +9,12 @@ namespace {
 
 ScanDevice device(const char* name, const char* vendor = "Noname", const char* model = "frontend-tester") {
   return {QString::fromLatin1(name), QString::fromLatin1(vendor), QString::fromLatin1(model)};
+}
+
+QStringList namesOf(const QList<ScanDevice>& devices) {
+  QStringList out;
+  for (const ScanDevice& d : devices) out << d.name;
+  return out;
 }
 
 TEST(SourceListNames, VendorAndModelWithTheDeviceNameWhereTwoWouldLookAlike) {
@@ -36,6 +43,36 @@ TEST(SourceListNames, VendorAndModelWithTheDeviceNameWhereTwoWouldLookAlike) {
       {"an empty list", {}, {}},
   };
   for (const Case& c : cases) EXPECT_EQ(sourcelist::displayNames(c.devices), c.shown) << c.what;
+}
+
+TEST(SourceListRefresh, TheChoiceStaysWithItsDevice) {
+  const QList<ScanDevice> before{device("test:0"), device("test:1"), device("pnm:0")};
+  struct Case {
+    const char* what;
+    int selected;
+    QList<ScanDevice> fresh;
+    int freshDefault;
+    QStringList listed;
+    int expected;
+  };
+  const Case cases[] = {
+      {"same list", 1, before, 0, {"test:0", "test:1", "pnm:0"}, 1},
+      {"a new backend listed first moves the choice down",
+       1, {device("pnm:0"), device("pnm:1"), device("test:0"), device("test:1")}, 0,
+       {"pnm:0", "pnm:1", "test:0", "test:1"}, 3},
+      {"another device gone", 2, {device("test:1"), device("pnm:0")}, 0, {"test:1", "pnm:0"}, 1},
+      {"the chosen one gone stays chosen at the end",
+       0, {device("test:1"), device("pnm:0")}, 0, {"test:1", "pnm:0", "test:0"}, 2},
+      {"the chosen one gone from an empty list", 2, {}, -1, {"pnm:0"}, 0},
+      {"nothing chosen: the fresh default", -1, {device("test:1"), device("pnm:0")}, 1, {"test:1", "pnm:0"}, 1},
+      {"a choice outside the old list counts as none", 7, {device("test:1")}, 0, {"test:1"}, 0},
+      {"nothing chosen and nothing there", -1, {}, -1, {}, -1},
+  };
+  for (const Case& c : cases) {
+    const sourcelist::Refreshed r = sourcelist::refreshed(before, c.selected, c.fresh, c.freshDefault);
+    EXPECT_EQ(namesOf(r.devices), c.listed) << c.what;
+    EXPECT_EQ(r.selected, c.expected) << c.what;
+  }
 }
 
 }  // namespace
