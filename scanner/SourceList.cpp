@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 namespace sourcelist {
 
 QStringList displayNames(const QList<ScanDevice>& devices) {
@@ -28,6 +30,25 @@ Refreshed refreshed(const QList<ScanDevice>& previous, int selected, const QList
       out.selected = static_cast<int>(i);
       return out;
     }
+  }
+  // Plugged in again, a scanner often comes back under another name (a new
+  // USB address): one newcomer of the chosen one's make and model is taken
+  // for it.
+  int replug = -1;
+  for (qsizetype i = 0; i < fresh.size(); ++i) {
+    const bool sameModel = fresh[i].vendor == chosen.vendor && fresh[i].model == chosen.model;
+    const bool newcomer = std::none_of(previous.begin(), previous.end(),
+                                       [&](const ScanDevice& p) { return p.name == fresh[i].name; });
+    if (!sameModel || !newcomer) continue;
+    if (replug >= 0) {  // two such: which one is it?
+      replug = -1;
+      break;
+    }
+    replug = static_cast<int>(i);
+  }
+  if (replug >= 0) {
+    out.selected = replug;
+    return out;
   }
   out.devices.append(chosen);
   out.selected = static_cast<int>(out.devices.size() - 1);

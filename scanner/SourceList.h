@@ -24,10 +24,12 @@ struct Refreshed {
 
 // A fresh listing `fresh` replaces `previous`, whose entry `selected` is the
 // user's choice. The choice stays with its device, found by device name
-// wherever the fresh list puts it. A chosen device the fresh list lacks (gone,
-// or busy and not answering) stays at the end of the list, still chosen: the
-// list never switches to another scanner by itself; opening it tells whether
-// it is really gone. Without a choice, `freshDefault` is selected.
+// wherever the fresh list puts it. A chosen device the fresh list lacks is
+// taken to be plugged in again under a new name when exactly one device of
+// its vendor and model is new to the list. Otherwise it (gone, or busy and
+// not answering) stays at the end of the list, still chosen: the list never
+// switches to another scanner by itself; opening it tells whether it is
+// really gone. Without a choice, `freshDefault` is selected.
 Refreshed refreshed(const QList<ScanDevice>& previous, int selected, const QList<ScanDevice>& fresh, int freshDefault);
 
 }  // namespace sourcelist
