@@ -3,6 +3,7 @@
 #include "about/Unitabout.h"
 #include "imagelist/ImagePane.h"
 #include "imagelist/Unitpreview.h"
+#include "main/SourceComboBox.h"
 #include "output/FileNaming.h"
 #include "output/PagePrinter.h"
 #include "output/Thumbnail.h"
@@ -105,6 +106,8 @@ Tfrm_Main::Tfrm_Main(std::unique_ptr<ScanDriver> driver, QWidget* parent) : QMai
           [this](int flag) { platform::guarded(this, [&] { VintaSoftTwainPostScan(flag); }); });
   connect(VintaSoftTwain, &TVintaSoftTwain::SourcesListed, this,
           [this](long started) { platform::guarded(this, [&] { fillSourceList(started); }); });
+  connect(VintaSoftTwain, &TVintaSoftTwain::SourcesRefreshed, this,
+          [this](long ok) { platform::guarded(this, [&] { if (ok != 0) showSourceList(); }); });
   connect(VintaSoftTwain, &TVintaSoftTwain::OnProgress, this,
           [this](int action, int percent, int canInterrupt, int* interrupt_) {
             platform::guarded(this, [&] { VintaSoftTwainProgress(action, percent, canInterrupt, interrupt_); });
@@ -247,7 +250,8 @@ void Tfrm_Main::buildLeftPanel() {
   gb_Source = new QGroupBox(QStringLiteral("Source"), pnl_Left);
   gb_Source->setObjectName(QStringLiteral("gb_Source"));
   auto* sourceLayout = new QVBoxLayout(gb_Source);
-  cmb_Sources = new QComboBox(gb_Source);
+  auto* sources = new SourceComboBox(gb_Source);
+  cmb_Sources = sources;
   cmb_Sources->setObjectName(QStringLiteral("cmb_Sources"));
   cb_ADF = new QCheckBox(QStringLiteral("Autofeeder"), gb_Source);
   cb_ADF->setObjectName(QStringLiteral("cb_ADF"));
@@ -261,6 +265,7 @@ void Tfrm_Main::buildLeftPanel() {
   sourceLayout->addLayout(feederRow);
   // "activated" is the user's pick; selections set from code don't run it.
   connect(cmb_Sources, &QComboBox::activated, this, guard([this] { cmb_SourcesChange(); }));
+  connect(sources, &SourceComboBox::popupAboutToShow, this, guard([this] { cmb_SourcesDropDown(); }));
   // Runs whenever the state changes, also when it is set from code.
   connect(cb_ADF, &QCheckBox::toggled, this, guard([this] { cb_ADFClick(); }));
 
@@ -401,10 +406,7 @@ void Tfrm_Main::FormShow() {
 
 void Tfrm_Main::fillSourceList(long started) {
   if (started != 0) {
-    cmb_Sources->clear();
-    for (int i = 0; i < VintaSoftTwain->sourceCount(); ++i)
-      cmb_Sources->addItem(VintaSoftTwain->GetSourceProductName(i), i);
-    cmb_Sources->setCurrentIndex(VintaSoftTwain->sourceIndex());
+    showSourceList();
     // LoadSettings ran before the list was there.
     LoadStoredSource(cmb_Sources);
   }
@@ -491,6 +493,34 @@ void Tfrm_Main::VintaSoftTwainProgress(int action, int percentComplete, int canI
 // Source group
 
 void Tfrm_Main::cmb_SourcesChange() { VintaSoftTwain->setSourceIndex(cmb_Sources->currentIndex()); }
+
+void Tfrm_Main::cmb_SourcesDropDown() {
+  // Never under a job: the job opens the scanner that was chosen when it
+  // started. Nor before the start's list is there.
+  const bool jobRunning = !ToolButtonPreview->isEnabled() || !ToolButtonScan->isEnabled();
+  if (jobRunning || VintaSoftTwain->listingSources()) return;
+  // The control keeps this choice, by the scanner's device name, through the
+  // new list.
+  VintaSoftTwain->setSourceIndex(cmb_Sources->currentIndex());
+  VintaSoftTwain->RefreshSources();
+}
+
+void Tfrm_Main::showSourceList() {
+  QStringList names, devices;
+  for (int i = 0; i < VintaSoftTwain->sourceCount(); ++i) {
+    names << VintaSoftTwain->GetSourceProductName(i);
+    devices << VintaSoftTwain->sourceDeviceName(i);
+  }
+  bool same = cmb_Sources->count() == names.size();
+  for (int i = 0; same && i < names.size(); ++i)
+    same = cmb_Sources->itemText(i) == names[i] && cmb_Sources->itemData(i).toString() == devices[i];
+  // Rebuilt only when it changed: the user may have the list open.
+  if (!same) {
+    cmb_Sources->clear();
+    for (int i = 0; i < names.size(); ++i) cmb_Sources->addItem(names[i], devices[i]);
+  }
+  cmb_Sources->setCurrentIndex(VintaSoftTwain->sourceIndex());
+}
 
 void Tfrm_Main::cb_ADFClick() {
   cb_Duplex->setEnabled(cb_ADF->isChecked());

@@ -120,6 +120,9 @@ class Tfrm_Main : public QMainWindow {
   void Action5Execute();
   void Action8Execute();
   void cmb_SourcesChange();
+  // The scanner list is about to drop down: it is made again in the
+  // background, keeping the choice.
+  void cmb_SourcesDropDown();
   void cb_ADFClick();
   void ToolButtonPreviewClick();
   void Scan1Click();
@@ -153,6 +156,9 @@ class Tfrm_Main : public QMainWindow {
   // The scanner list once the control has listed the sources; then the
   // stored choice and "Ready".
   void fillSourceList(long started);
+  // The control's list into cmb_Sources, each entry with its device name as
+  // item data, and the control's choice selected.
+  void showSourceList();
 
   // Job starts and their shared steps.
   void StartScan();

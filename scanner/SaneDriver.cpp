@@ -177,7 +177,6 @@ ScanStatus stalledStatus() {
 class SaneDriver::Impl {
  public:
   bool started = false;
-  std::vector<ScanDevice> deviceList;
   SANE_Handle handle = nullptr;
   bool scanning = false;  // a sane_start has not yet had its sane_cancel
   // Set by cancel() from any thread; the worker answers it with its one
@@ -403,41 +402,42 @@ bool SaneDriver::startup() {
     if (!acquireSession()) return false;
     impl_->started = true;
   }
-  impl_->deviceList.clear();
-  const SANE_Device** list = nullptr;
-  if (sane_get_devices(&list, SANE_FALSE) != SANE_STATUS_GOOD || !list) return true;
-  for (int i = 0; list[i]; ++i) {
-    impl_->deviceList.push_back({QString::fromUtf8(list[i]->name), QString::fromUtf8(list[i]->vendor),
-                                 QString::fromUtf8(list[i]->model)});
-  }
   return true;
 }
 
 void SaneDriver::shutdown() {
   close();
-  impl_->deviceList.clear();
   if (impl_->started) {
     impl_->started = false;
     releaseSession();
   }
 }
 
-QList<ScanDevice> SaneDriver::devices() { return QList<ScanDevice>(impl_->deviceList.begin(), impl_->deviceList.end()); }
+QList<ScanDevice> SaneDriver::listDevices() {
+  QList<ScanDevice> devices;
+  const SANE_Device** list = nullptr;
+  if (!impl_->started || sane_get_devices(&list, SANE_FALSE) != SANE_STATUS_GOOD || !list) return devices;
+  for (int i = 0; list[i]; ++i) {
+    devices.append({QString::fromUtf8(list[i]->name), QString::fromUtf8(list[i]->vendor),
+                    QString::fromUtf8(list[i]->model)});
+  }
+  return devices;
+}
 
-ScanStatus SaneDriver::open(int index) {
+ScanStatus SaneDriver::open(const ScanDevice& device) {
   close();
   if (!impl_->started) return ScanStatus::error(scanerror::kDeviceManagerFailed, QStringLiteral("The scanner software is not started"));
-  if (index < 0 || index >= static_cast<int>(impl_->deviceList.size()))
-    return ScanStatus::error(scanerror::kNoSourceSelected, QStringLiteral("No scanner is selected"));
-  const ScanDevice& device = impl_->deviceList[static_cast<size_t>(index)];
+  // Straight by name: the dll backend loads only the device's own backend,
+  // so no network probe of any other backend stands in the way.
+  const QString shown = QStringLiteral("%1 (%2)").arg(device.productName(), device.name);
   SANE_Handle handle = nullptr;
   const SANE_Status status = sane_open(device.name.toUtf8().constData(), &handle);
   if (status != SANE_STATUS_GOOD) {
     if (status == SANE_STATUS_INVAL)
       return ScanStatus::error(scanerror::kSourceNotAvailable,
-                               QStringLiteral("The scanner \"%1\" is no longer available").arg(device.productName()));
+                               QStringLiteral("The scanner \"%1\" is no longer available").arg(shown));
     return ScanStatus::error(scanerror::kOpenFailed, QStringLiteral("The scanner \"%1\" could not be opened: %2")
-                                                         .arg(device.productName(), outcomeForSaneStatus(status, 0).status.text));
+                                                         .arg(shown, outcomeForSaneStatus(status, 0).status.text));
   }
   impl_->handle = handle;
   impl_->readBackResolution();

@@ -19,9 +19,9 @@ class SaneDriver : public ScanDriver {
 
   bool startup() override;
   void shutdown() override;
-  QList<ScanDevice> devices() override;
+  QList<ScanDevice> listDevices() override;
 
-  ScanStatus open(int index) override;
+  ScanStatus open(const ScanDevice& device) override;
   void close() override;
 
   ScanStatus setMode(ScanMode mode) override;

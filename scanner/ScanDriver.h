@@ -50,16 +50,20 @@ class ScanDriver {
 
   virtual ~ScanDriver() = default;
 
-  // Starts the access layer; false when it cannot run at all.
+  // Starts the access layer; false when it cannot run at all. Lists nothing,
+  // so it is quick; calling it again while started does nothing.
   virtual bool startup() = 0;
   // Releases the access layer and any open device.
   virtual void shutdown() = 0;
-  // The devices found by the last startup(), in the driver's order.
-  virtual QList<ScanDevice> devices() = 0;
-  // The device a fresh start selects, or -1 when there is none.
-  virtual int defaultDevice() { return devices().isEmpty() ? -1 : 0; }
+  // The devices there are now, in the driver's order. Can take seconds (SANE
+  // backends probe the network); needs startup().
+  virtual QList<ScanDevice> listDevices() = 0;
+  // The device of `listed` that a fresh start selects, or -1 for none.
+  virtual int defaultDevice(const QList<ScanDevice>& listed) { return listed.isEmpty() ? -1 : 0; }
 
-  virtual ScanStatus open(int index) = 0;
+  // Opens the device by its name, without listing: a device that has gone
+  // since it was listed fails to open, it is never mistaken for another.
+  virtual ScanStatus open(const ScanDevice& device) = 0;
   virtual void close() = 0;
 
   // Settings of the open device. Each returns a warning when the device keeps

@@ -136,20 +136,9 @@ const ScriptedDriver::Entry* ScriptedDriver::openEntry() const {
 }
 
 bool ScriptedDriver::startup() {
-  std::chrono::milliseconds delay{0};
-  {
-    std::lock_guard lock(mutex_);
-    delay = listingDelay_;
-  }
-  // Like a backend probing the network, without holding the script.
-  if (delay.count() > 0) std::this_thread::sleep_for(delay);
   std::lock_guard lock(mutex_);
-  listed_.clear();
   started_ = startResult_;
-  if (!started_) return false;
-  for (const Entry& e : sources_)
-    if (e.present) listed_.append(e.id);
-  return true;
+  return started_;
 }
 
 void ScriptedDriver::shutdown() {
@@ -158,35 +147,64 @@ void ScriptedDriver::shutdown() {
   started_ = false;
 }
 
-QList<ScanDevice> ScriptedDriver::devices() {
+QList<ScanDevice> ScriptedDriver::listDevices() {
+  std::chrono::milliseconds delay{0};
+  {
+    std::lock_guard lock(mutex_);
+    delay = listingDelay_;
+    ++listings_;
+  }
+  // Like a backend probing the network, without holding the script.
+  if (delay.count() > 0) std::this_thread::sleep_for(delay);
   std::lock_guard lock(mutex_);
   QList<ScanDevice> out;
-  for (int id : listed_)
-    for (const Entry& e : sources_)
-      if (e.id == id) out.append({QStringLiteral("scripted:%1").arg(id), e.source.vendor, e.source.model});
+  if (!started_) return out;
+  for (const Entry& e : sources_) {
+    if (!e.present) continue;
+    out.append({QStringLiteral("scripted:%1").arg(e.id), e.source.vendor, e.source.model});
+  }
   return out;
 }
 
-int ScriptedDriver::defaultDevice() {
+int ScriptedDriver::defaultDevice(const QList<ScanDevice>& listed) {
   std::lock_guard lock(mutex_);
-  return current_ >= 0 && current_ < listed_.size() ? current_ : -1;
+  return current_ >= 0 && current_ < listed.size() ? current_ : -1;
 }
 
-ScanStatus ScriptedDriver::open(int index) {
+ScanStatus ScriptedDriver::open(const ScanDevice& device) {
   close();
   std::lock_guard lock(mutex_);
   if (!started_) return ScanStatus::error(scanerror::kDeviceManagerFailed, QStringLiteral("The scanner software is not started"));
-  if (index < 0 || index >= listed_.size())
-    return ScanStatus::error(scanerror::kNoSourceSelected, QStringLiteral("No scanner is selected"));
+  const QString prefix = QStringLiteral("scripted:");
+  bool numeric = false;
+  const int id = device.name.startsWith(prefix) ? device.name.mid(prefix.size()).toInt(&numeric) : -1;
   for (const Entry& e : sources_) {
-    if (e.id != listed_[index]) continue;
+    if (!numeric || e.id != id) continue;
     if (!e.present) break;
     openId_ = e.id;
+    ++opens_;
     area_ = {0, 0, e.source.bedWidthMm, e.source.bedHeightMm};
     sourceInUse_ = ScanSource::Flatbed;
     return {};
   }
-  return ScanStatus::error(scanerror::kSourceNotAvailable, QStringLiteral("The scanner is no longer available"));
+  return ScanStatus::error(scanerror::kSourceNotAvailable,
+                           QStringLiteral("The scanner \"%1\" is no longer available").arg(device.productName()));
+}
+
+int ScriptedDriver::listingCount() const {
+  std::lock_guard lock(mutex_);
+  return listings_;
+}
+
+int ScriptedDriver::openCount() const {
+  std::lock_guard lock(mutex_);
+  return opens_;
+}
+
+QString ScriptedDriver::openSource() const {
+  std::lock_guard lock(mutex_);
+  const Entry* e = openEntry();
+  return e ? e->source.vendor + QLatin1Char(' ') + e->source.model : QString();
 }
 
 void ScriptedDriver::close() {

@@ -47,8 +47,8 @@ class ScriptedDriver : public ScanDriver {
 
   // --- the script
   void addSource(const ScriptedSource& source);
-  // Unplugs a source: it stays in the list of the last StartDevice, but
-  // opening it fails.
+  // Unplugs a source: it stays in the control's list until the next
+  // listing, but opening it fails.
   void removeSource(int index);
   void setPages(int source, const QList<QImage>& pages);
   void setFeederLoaded(int source, bool loaded);
@@ -68,7 +68,7 @@ class ScriptedDriver : public ScanDriver {
   void clearFailures();
   // Time each page takes to transfer.
   void setPageDelay(std::chrono::milliseconds delay);
-  // Time each StartDevice takes to list the sources.
+  // Time each listing of the sources takes.
   void setListingDelay(std::chrono::milliseconds delay);
 
   // --- what the control did
@@ -81,13 +81,16 @@ class ScriptedDriver : public ScanDriver {
   int pagesStarted() const;  // sheets started in all acquisitions
   int cancelCount() const;   // cancels that reached the "device"
   bool isOpen() const;
+  int listingCount() const;  // listings of the sources so far
+  int openCount() const;     // sources opened so far
+  QString openSource() const;  // product name of the open source, or empty
 
   // --- ScanDriver
   bool startup() override;
   void shutdown() override;
-  QList<ScanDevice> devices() override;
-  int defaultDevice() override;
-  ScanStatus open(int index) override;
+  QList<ScanDevice> listDevices() override;
+  int defaultDevice(const QList<ScanDevice>& listed) override;
+  ScanStatus open(const ScanDevice& device) override;
   void close() override;
   ScanStatus setMode(ScanMode mode) override;
   ScanStatus setResolution(int dotsPerInch) override;
@@ -120,7 +123,6 @@ class ScriptedDriver : public ScanDriver {
 
   mutable std::mutex mutex_;
   QList<Entry> sources_;
-  QList<int> listed_;  // ids of the sources the last startup() listed
   int nextId_ = 0;
   int current_ = 0;
   bool startResult_ = true;
@@ -139,6 +141,8 @@ class ScriptedDriver : public ScanDriver {
   int page_ = 0;  // page of the running acquisition
   int pagesStarted_ = 0;
   int cancelCount_ = 0;
+  int listings_ = 0;
+  int opens_ = 0;
   bool scanning_ = false;
   std::atomic<bool> cancelled_{false};
 };

@@ -5,6 +5,7 @@
 #include "scanner/ScanArea.h"
 #include "scanner/ScanDriver.h"
 #include "scanner/ScanWorker.h"
+#include "scanner/SourceList.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -52,6 +53,8 @@ int dotsPerInch(const QImage& image) {
 // thread only once the worker has passed it.
 struct Listing {
   ScanStatus injected;  // the scripted answer to its StartDevice()
+  bool list = true;      // false: StartDevice only starts the driver and keeps the list
+  bool refresh = false;  // RefreshSources: the list is made again, the choice kept
   bool ok = false;
   QList<ScanDevice> devices;
   int defaultDevice = -1;
@@ -80,6 +83,7 @@ class TVintaSoftTwain::Private {
 
   // Device state as the UI thread knows it.
   bool started = false;
+  bool listed = false;  // a listing with the driver started has been taken over
   QList<ScanDevice> devices;
   int sourceIndex = -1;
   int openIndex = -1;
@@ -109,28 +113,48 @@ class TVintaSoftTwain::Private {
 
   // The driver's part of a listing; runs on the worker.
   void listOnWorker(Listing& job) {
+    // A device stays closed while its backend probes, so a backend that
+    // opens its devices to identify them finds this one free.
+    if (job.refresh) driver->close();
     job.ok = driver->startup();
-    if (job.ok) {
-      job.devices = driver->devices();
-      job.defaultDevice = driver->defaultDevice();
+    if (job.ok && job.list) {
+      job.devices = driver->listDevices();
+      job.defaultDevice = driver->defaultDevice(job.devices);
     }
   }
 
-  // Takes over the device list a listing brought.
+  // Takes over what a StartDevice's listing brought.
   void applyListing(const Listing& job) {
     started = job.ok;
-    devices = job.devices;
-    sourceIndex = job.ok ? job.defaultDevice : -1;
+    if (job.list) {
+      devices = job.devices;
+      sourceIndex = job.ok ? job.defaultDevice : -1;
+      listed = job.ok;
+    }
     if (!job.ok) raise(ScanStatus::error(scanerror::kDeviceManagerFailed, QStringLiteral("The scanner software could not be started")));
     raise(job.injected);
+  }
+
+  // Takes over a refreshed list: the chosen device stays chosen, wherever it
+  // moved. A failed refresh keeps the list as it was.
+  void applyRefresh(const Listing& job) {
+    if (!job.ok) return;
+    const sourcelist::Refreshed fresh = sourcelist::refreshed(devices, sourceIndex, job.devices, job.defaultDevice);
+    devices = fresh.devices;
+    sourceIndex = fresh.selected;
   }
 
   // Delivers a background listing unless it was delivered already.
   void finishListing(const std::shared_ptr<Listing>& job) {
     if (!job || listing != job) return;
     listing.reset();
-    applyListing(*job);
-    emit q->SourcesListed(job->ok ? 1 : 0);
+    if (job->refresh) {
+      applyRefresh(*job);
+      emit q->SourcesRefreshed(job->ok ? 1 : 0);
+    } else {
+      applyListing(*job);
+      emit q->SourcesListed(job->ok ? 1 : 0);
+    }
   }
 
   // Waits for a background listing still running and delivers it; with
@@ -397,8 +421,15 @@ QImage TVintaSoftTwain::bufferedImage(int index) const {
 long TVintaSoftTwain::StartDevice() {
   waitForSources();
   const std::shared_ptr<Listing> job = d->beginListing();
-  d->runWhilePainting([&] { d->listOnWorker(*job); });
+  // After a listing only the driver is started: that is quick, and a job's
+  // StartDevice thus never waits for backends probing the network, also
+  // when they found nothing. The list is made again by RefreshSources,
+  // outside any job.
+  job->list = !d->listed;
+  if (job->list) d->runWhilePainting([&] { d->listOnWorker(*job); });
+  else d->worker->runSync([&] { d->listOnWorker(*job); });
   d->applyListing(*job);
+  if (job->list) emit SourcesRefreshed(job->ok ? 1 : 0);
   return job->ok ? 1 : 0;
 }
 
@@ -413,17 +444,37 @@ void TVintaSoftTwain::StartDeviceInBackground() {
   });
 }
 
-bool TVintaSoftTwain::listingSources() const { return d->listing != nullptr; }
+bool TVintaSoftTwain::RefreshSources() {
+  if (d->listing || d->isAcquiring()) return false;
+  auto job = std::make_shared<Listing>();
+  job->refresh = true;
+  d->openIndex = -1;  // the worker closes it first
+  d->feederPresent = false;
+  d->listing = job;
+  d->worker->post([this, job] {
+    d->listOnWorker(*job);
+    QMetaObject::invokeMethod(this, [this, job] { d->finishListing(job); }, Qt::QueuedConnection);
+  });
+  return true;
+}
+
+bool TVintaSoftTwain::listingSources() const { return d->listing != nullptr && !d->listing->refresh; }
+
+bool TVintaSoftTwain::refreshingSources() const { return d->listing != nullptr && d->listing->refresh; }
 
 void TVintaSoftTwain::waitForSources() { d->settleListing(true); }
 
 QString TVintaSoftTwain::GetSourceProductName(int index) {
   const ScanStatus injected = d->note(QStringLiteral("GetSourceProductName(%1)").arg(index));
   QString name;
-  if (index >= 0 && index < d->devices.size()) name = d->devices[index].productName();
+  if (index >= 0 && index < d->devices.size()) name = sourcelist::displayNames(d->devices).at(index);
   else d->raise(ScanStatus::error(scanerror::kNoSourceSelected, QStringLiteral("There is no scanner with index %1").arg(index)));
   d->raise(injected);
   return name;
+}
+
+QString TVintaSoftTwain::sourceDeviceName(int index) const {
+  return index >= 0 && index < d->devices.size() ? d->devices[index].name : QString();
 }
 
 long TVintaSoftTwain::OpenDataSource() {
@@ -440,10 +491,11 @@ long TVintaSoftTwain::OpenDataSource() {
   } else {
     bool feeder = false;
     int resolution = 0;
+    const ScanDevice device = d->devices[index];
     // While the scanner opens, this thread keeps serving events: a scanner
     // may ask the user for a password meanwhile.
     d->runWhilePainting([&] {
-      status = d->driver->open(index);
+      status = d->driver->open(device);
       if (status.ok()) {
         feeder = d->driver->hasFeeder();
         resolution = d->driver->resolution();

@@ -18,8 +18,16 @@
 //
 // Sessions. OpenDataSource starts the source from its defaults: flatbed, no
 // duplex, the whole bed, all pages; a job that does not write a feeder
-// property therefore scans from the flatbed. The scanner list is the one of
-// the last StartDevice, and StartDevice selects the driver's default source.
+// property therefore scans from the flatbed.
+//
+// Sources. The first StartDevice (or StartDeviceInBackground) lists the
+// sources and selects the driver's default one. Later StartDevice calls only
+// start the driver and keep the list, so a job never waits for a listing
+// (SANE's network backends take seconds), also when the list is empty; only
+// after a failed start does StartDevice list again. RefreshSources makes the list again in the
+// background, outside jobs. A source is opened by its device name, so the
+// source opened is always the one the list shows; one that has gone since
+// fails to open (kSourceNotAvailable) and nothing else is opened.
 //
 // Acquisition. Acquire returns at once; the worker scans and the events
 // follow on this thread, in order:
@@ -107,9 +115,22 @@ class TVintaSoftTwain : public QObject {
   // running, as does waitForSources(); either way SourcesListed is raised
   // exactly once per listing, on this thread.
   void StartDeviceInBackground();
+  // Lists the sources again in the background, keeping the chosen source
+  // (sourceIndex) by its device name wherever it moved, also when it is gone
+  // (see sourcelist::refreshed). Closes the open source first. Refused
+  // (false) while an acquisition or another listing runs. SourcesRefreshed
+  // follows on this thread; until then OpenDataSource, Acquire, StartDevice
+  // and StopDevice wait for it, as does waitForSources().
+  bool RefreshSources();
+  // A listing that will replace the list (the start's) is running.
   bool listingSources() const;
+  bool refreshingSources() const;
   void waitForSources();
+  // The name the list shows for source `index`: vendor and model, with the
+  // device name added where two sources would look the same.
   QString GetSourceProductName(int index);
+  // The driver's name of source `index` ("test:0"), or empty.
+  QString sourceDeviceName(int index) const;
   long OpenDataSource();
   long Acquire();
   long SetImageLayout(float left, float top, float right, float bottom);
@@ -159,6 +180,10 @@ class TVintaSoftTwain : public QObject {
   // A listing of StartDeviceInBackground is done; `started` as StartDevice
   // would have returned it.
   void SourcesListed(long started);
+  // The list changed under a RefreshSources, or a StartDevice after a
+  // failed start made one; `ok` 0 when the driver could not be started (a failed
+  // refresh keeps the list).
+  void SourcesRefreshed(long ok);
 
  private:
   class Private;

@@ -31,6 +31,17 @@ void restoreList(const platform::RegistryKey& key, const QString& name, QComboBo
   list->setCurrentIndex(settings::restoredListIndex(*stored, list->count()));
 }
 
+// The scanner: by its device name ("ScannerName", the item data of the
+// list's entries) while the list still has it, wherever it stands now, as
+// other scanners come and go; otherwise by its position ("Scanner").
+void restoreSource(const platform::RegistryKey& key, QComboBox* sources) {
+  const auto name = key.readText(QStringLiteral("ScannerName"));
+  const int at = name && !name->isEmpty() ? sources->findData(*name) : -1;
+  if (at < 0) return restoreList(key, QStringLiteral("Scanner"), sources);
+  const QSignalBlocker blocker(sources);
+  sources->setCurrentIndex(at);
+}
+
 void restoreText(const platform::RegistryKey& key, const QString& name, QLineEdit* edit) {
   if (const auto stored = key.readText(name)) edit->setText(*stored);
 }
@@ -65,7 +76,7 @@ void LoadSettings(const MainSettingsControls& c, int& DisplayUnits, bool& SkipBl
   }
 
   if (restoreScanPrefs) {
-    if (c.cmb_Sources) restoreList(key, QStringLiteral("Scanner"), c.cmb_Sources);
+    if (c.cmb_Sources) restoreSource(key, c.cmb_Sources);
     restoreList(key, QStringLiteral("Mode"), c.cmb_Mode);
     restoreList(key, QStringLiteral("Resolution"), c.cmb_Resolution);
     restoreList(key, QStringLiteral("Size"), c.cmb_Size);
@@ -80,13 +91,16 @@ void LoadSettings(const MainSettingsControls& c, int& DisplayUnits, bool& SkipBl
 
 void LoadStoredSource(QComboBox* sources) {
   platform::RegistryKey key;
-  if (key.readBool(QStringLiteral("Save")).value_or(false)) restoreList(key, QStringLiteral("Scanner"), sources);
+  if (key.readBool(QStringLiteral("Save")).value_or(false)) restoreSource(key, sources);
   key.close();
 }
 
 void SaveSettings(const MainSettingsControls& c) {
   platform::RegistryKey key;
-  if (c.cmb_Sources) key.writeInteger(QStringLiteral("Scanner"), c.cmb_Sources->currentIndex());
+  if (c.cmb_Sources) {
+    key.writeInteger(QStringLiteral("Scanner"), c.cmb_Sources->currentIndex());
+    key.writeText(QStringLiteral("ScannerName"), c.cmb_Sources->currentData().toString());
+  }
   key.writeInteger(QStringLiteral("Mode"), c.cmb_Mode->currentIndex());
   key.writeInteger(QStringLiteral("Resolution"), c.cmb_Resolution->currentIndex());
   key.writeInteger(QStringLiteral("Size"), c.cmb_Size->currentIndex());

@@ -28,11 +28,14 @@ struct MainSettingsControls {
 void LoadSettings(const MainSettingsControls& c, int& DisplayUnits, bool& SkipBlankPages);
 
 // Restores the stored scanner choice into a scanner list that arrived after
-// LoadSettings, under the same "Save" rule.
+// LoadSettings, under the same "Save" rule. The scanner is found by its
+// device name (the entries' item data) when the list still has it, else by
+// its stored position.
 void LoadStoredSource(QComboBox* sources);
 
 // Stores the scanner and image choices and the window size; runs at every
-// close, whatever "Save" holds.
+// close, whatever "Save" holds. Beside the scanner's position ("Scanner") its
+// device name goes to "ScannerName".
 void SaveSettings(const MainSettingsControls& c);
 
 namespace settings {

@@ -9,6 +9,7 @@
 #include "scanner/SaneDriver.h"
 #include "scanner/ScanStatus.h"
 #include "scanner/ScriptedDriver.h"
+#include "scanner/VSTWAINLib_OCX.h"
 #include "status/StatusBar.h"
 #include "support/ForcedReadStatusDriver.h"
 #include "support/TestSupport.h"
@@ -87,7 +88,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // The scanner is unplugged after the first sheet: the sheet in progress
-// fails, and the next job finds no scanner until it is plugged in again.
+// fails, and the next job finds it gone. Plugged in again (under a new
+// name, as a new USB address gives it), it is chosen again once the list is
+// opened, and scans.
 TEST_F(FaultWindowTest, ScannerUnpluggedInTheMiddleOfABatch) {
   const QList<QImage> pages = tenSheets();
   auto driver = std::make_unique<ScriptedDriver>();
@@ -114,12 +117,17 @@ TEST_F(FaultWindowTest, ScannerUnpluggedInTheMiddleOfABatch) {
   ASSERT_TRUE(waitForJobEnd());
   EXPECT_FALSE(script->log().contains(QStringLiteral("Acquire()")));
   EXPECT_TRUE(w->StatusIsError());
-  EXPECT_EQ(w->StatusText(), QStringLiteral("No scanner is selected"));
+  EXPECT_EQ(w->StatusText(), QStringLiteral("The scanner \"Acme Feeder 9\" is no longer available"));
   EXPECT_EQ(listed(), 2);
 
   // Plugged in again, it scans.
   script->clearFailures();
   script->addSource({.vendor = "Acme", .model = "Feeder 9", .hasFeeder = true, .pages = pages});
+  w->cmb_Sources->showPopup();
+  w->cmb_Sources->hidePopup();
+  ASSERT_TRUE(testing_support::waitUntil([&] { return !w->VintaSoftTwain->refreshingSources(); }));
+  EXPECT_EQ(w->cmb_Sources->count(), 1);
+  EXPECT_EQ(w->cmb_Sources->currentText(), QStringLiteral("Acme Feeder 9"));
   w->Scan1Click();
   ASSERT_TRUE(waitForJobEnd());
   EXPECT_EQ(w->StatusText(), QStringLiteral("Ready"));

@@ -141,6 +141,69 @@ TEST_F(SaneJob, FeederBatchOfTenSheetsGivesTenFilesAndEntries) {
   EXPECT_EQ(statuses.first(), QStringLiteral("Scanning ... "));
 }
 
+// SANE's two test devices are two scanners of one model: the list tells them
+// apart by their device names.
+TEST_F(SaneJob, TwoScannersOfOneModelAreToldApart) {
+  start();
+  ASSERT_EQ(w->cmb_Sources->count(), 2);
+  EXPECT_EQ(w->cmb_Sources->itemText(0), QStringLiteral("Noname frontend-tester (test:0)"));
+  EXPECT_EQ(w->cmb_Sources->itemText(1), QStringLiteral("Noname frontend-tester (test:1)"));
+  EXPECT_EQ(w->cmb_Sources->itemData(1).toString(), QStringLiteral("test:1"));
+}
+
+// A backend added to the SANE configuration after the list was made (whose
+// devices a listing would put first) must not take the chosen scanner's
+// place: the job opens the test device the list shows, and no other.
+TEST_F(SaneJob, ABackendAddedSinceTheListDoesNotTakeTheChosenScannersPlace) {
+  if (!child_process::inChild({.testConf = {QStringLiteral("number_of_devices 2")}})) return;
+  start();
+  w->cmb_Sources->setCurrentIndex(1);
+  w->Scan1Click();
+  ASSERT_TRUE(waitForJobEnd());
+  ASSERT_EQ(w->StatusText(), QStringLiteral("Ready"));
+  QFile dll(qEnvironmentVariable("SANE_CONFIG_DIR") + QStringLiteral("/dll.conf"));
+  ASSERT_TRUE(dll.open(QIODevice::Append | QIODevice::Text));
+  dll.write("pnm\n");
+  dll.close();
+
+  for (int job = 0; job < 2; ++job) {
+    w->ToolButtonPreviewClick();
+    ASSERT_TRUE(waitForJobEnd());
+    EXPECT_EQ(w->StatusText(), QStringLiteral("Ready")) << job;
+    EXPECT_FALSE(w->StatusIsError()) << statuses.join(" | ").toStdString();
+    EXPECT_EQ(w->cmb_Sources->currentText(), QStringLiteral("Noname frontend-tester (test:1)"));
+  }
+  EXPECT_FALSE(QImage(temp() + "/Brevalto.bmp").isNull());
+}
+
+// The chosen test device is gone at the next start of SANE (its
+// configuration now makes one device only): the job ends in red naming it,
+// and opens no other device; the one still there works.
+TEST_F(SaneJob, AScannerGoneSinceTheListEndsTheJobInRed) {
+  if (!child_process::inChild({.testConf = {QStringLiteral("number_of_devices 2")}})) return;
+  start();
+  w->cmb_Sources->setCurrentIndex(1);
+  w->Scan1Click();
+  ASSERT_TRUE(waitForJobEnd());
+  ASSERT_EQ(w->StatusText(), QStringLiteral("Ready"));
+  QFile conf(qEnvironmentVariable("SANE_CONFIG_DIR") + QStringLiteral("/test.conf"));
+  ASSERT_TRUE(conf.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text));
+  conf.write("number_of_devices 1\n");
+  conf.close();
+
+  w->Scan1Click();
+  ASSERT_TRUE(waitForJobEnd());
+  EXPECT_TRUE(w->StatusIsError());
+  EXPECT_EQ(w->StatusText(), QStringLiteral("The scanner \"Noname frontend-tester (test:1)\" is no longer available"));
+  EXPECT_EQ(listed(), 1);
+
+  w->cmb_Sources->setCurrentIndex(0);
+  w->Scan1Click();
+  ASSERT_TRUE(waitForJobEnd());
+  EXPECT_EQ(w->StatusText(), QStringLiteral("Ready"));
+  EXPECT_EQ(listed(), 2);
+}
+
 // The backend's "Solid white" sheets are blank pages from the feeder.
 TEST_F(SaneJob, BlankFeederSheetsAreWrittenAndListedOnlyWithoutSkipBlank) {
   if (!child_process::inChild({.testConf = {QStringLiteral("test-picture \"Solid white\"")}})) return;

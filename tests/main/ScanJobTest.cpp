@@ -116,7 +116,7 @@ TEST_F(ScanJob, ScannerListAtStart) {
   ASSERT_EQ(w->cmb_Sources->count(), 3);
   EXPECT_EQ(w->cmb_Sources->itemText(0), QStringLiteral("Acme One"));
   EXPECT_EQ(w->cmb_Sources->itemText(2), QStringLiteral("Zeta Three"));
-  EXPECT_EQ(w->cmb_Sources->itemData(2).toInt(), 2);
+  EXPECT_EQ(w->cmb_Sources->itemData(2).toString(), QStringLiteral("scripted:2"));
   EXPECT_EQ(w->cmb_Sources->currentIndex(), 1);
   EXPECT_FALSE(w->StatusIsError());
 }

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -192,6 +193,115 @@ TEST_F(ScriptedControl, OpeningAMissingOrUnpluggedSourceFails) {
     EXPECT_EQ(control->errorCode(), code) << index;
     EXPECT_EQ(control->feederPresent(), 0);
   }
+}
+
+QStringList shownNames(TVintaSoftTwain& control) {
+  QStringList names;
+  for (int i = 0; i < control.sourceCount(); ++i) names << control.GetSourceProductName(i);
+  return names;
+}
+
+// A job's StartDevice keeps the list the user chose from: the driver would
+// list the sources in another order by now, and the control must still open
+// the one chosen, without listing again (that takes seconds with SANE).
+TEST_F(ScriptedControl, LaterStartsKeepTheListAndOpenTheChosenSourceByName) {
+  for (const char* model : {"One", "Two"}) script->addSource({.vendor = "Acme", .model = model});
+  control->StartDevice();
+  ASSERT_EQ(script->listingCount(), 1);
+  script->removeSource(0);  // a listing now would give Two, Three
+  script->addSource({.vendor = "Acme", .model = "Three"});
+  for (int job = 0; job < 2; ++job) {  // the second after a StopDevice
+    control->setSourceIndex(1);
+    EXPECT_NE(control->StartDevice(), 0);
+    control->setSourceIndex(1);
+    control->OpenDataSource();
+    EXPECT_EQ(control->errorCode(), 0) << control->errorString().toStdString();
+    EXPECT_EQ(script->openSource(), QStringLiteral("Acme Two")) << job;
+    control->StopDevice();
+  }
+  EXPECT_EQ(script->listingCount(), 1);
+  EXPECT_EQ(shownNames(*control), (QStringList{"Acme One", "Acme Two"}));
+}
+
+// An empty list is kept as well: a job must not wait for the backends to
+// probe again. Only after a failed start does StartDevice list again. A
+// refresh finds the scanner plugged in since.
+TEST_F(ScriptedControl, AnEmptyListingIsKeptUntilARefreshOrAFailedStart) {
+  QSignalSpy refreshed(control.get(), &TVintaSoftTwain::SourcesRefreshed);
+  EXPECT_NE(control->StartDevice(), 0);
+  EXPECT_EQ(control->sourceCount(), 0);
+  script->addSource({.vendor = "Acme", .model = "Late"});
+  EXPECT_NE(control->StartDevice(), 0);
+  EXPECT_EQ(control->sourceCount(), 0);
+  EXPECT_EQ(script->listingCount(), 1);
+  ASSERT_TRUE(control->RefreshSources());
+  ASSERT_TRUE(waitUntil([&] { return refreshed.count() == 2; }));
+  EXPECT_EQ(shownNames(*control), QStringList{"Acme Late"});
+  EXPECT_EQ(control->sourceIndex(), 0) << "nothing was chosen: the driver's default";
+
+  // A start that failed listed nothing; the next StartDevice lists.
+  auto owned = std::make_unique<ScriptedDriver>();
+  ScriptedDriver* failing = owned.get();
+  TVintaSoftTwain other(std::move(owned));
+  failing->addSource({.vendor = "Acme", .model = "Slow"});
+  failing->setStartResult(false);
+  EXPECT_EQ(other.StartDevice(), 0);
+  failing->setStartResult(true);
+  EXPECT_NE(other.StartDevice(), 0);
+  EXPECT_EQ(shownNames(other), QStringList{"Acme Slow"});
+}
+
+TEST_F(ScriptedControl, RefreshKeepsTheChosenSourceByItsDeviceName) {
+  for (const char* model : {"One", "Two", "Three"}) script->addSource({.vendor = "Acme", .model = model});
+  control->StartDevice();
+  control->setSourceIndex(2);
+  control->OpenDataSource();
+  ASSERT_TRUE(script->isOpen());
+  QSignalSpy refreshed(control.get(), &TVintaSoftTwain::SourcesRefreshed);
+
+  script->removeSource(0);
+  script->addSource({.vendor = "Acme", .model = "Four"});
+  ASSERT_TRUE(control->RefreshSources());
+  EXPECT_FALSE(control->RefreshSources()) << "a second refresh while one runs";
+  ASSERT_TRUE(waitUntil([&] { return refreshed.count() == 1; }));
+  EXPECT_EQ(refreshed.at(0).at(0).toInt(), 1);
+  EXPECT_FALSE(script->isOpen()) << "the open source is closed while the backends probe";
+  EXPECT_EQ(shownNames(*control), (QStringList{"Acme Two", "Acme Three", "Acme Four"}));
+  EXPECT_EQ(control->sourceIndex(), 1);
+
+  // The chosen source unplugged: it stays listed and chosen, and opening it
+  // fails without opening another one.
+  script->removeSource(2);
+  ASSERT_TRUE(control->RefreshSources());
+  ASSERT_TRUE(waitUntil([&] { return refreshed.count() == 2; }));
+  EXPECT_EQ(shownNames(*control), (QStringList{"Acme Two", "Acme Four", "Acme Three"}));
+  EXPECT_EQ(control->sourceIndex(), 2);
+  control->OpenDataSource();
+  EXPECT_EQ(control->errorCode(), scanerror::kSourceNotAvailable);
+  EXPECT_FALSE(script->isOpen());
+  EXPECT_EQ(script->openCount(), 1);
+}
+
+TEST_F(ScriptedControl, NoRefreshUnderAnAcquisitionAndAJobWaitsForARunningOne) {
+  addFeederSource(3);
+  script->setPageDelay(std::chrono::milliseconds(150));
+  startFeederJob();
+  EventRecorder events(*control);
+  control->Acquire();
+  EXPECT_FALSE(control->RefreshSources());
+  ASSERT_TRUE(waitUntil([&] { return events.ended(); }));
+  EXPECT_EQ(events.postScans.size(), 3u);
+  EXPECT_EQ(script->listingCount(), 1);
+
+  // A job's steps wait for a refresh that runs, and take over its list.
+  script->setListingDelay(std::chrono::milliseconds(300));
+  script->addSource({.vendor = "Acme", .model = "Late"});
+  ASSERT_TRUE(control->RefreshSources());
+  startFeederJob();
+  EXPECT_FALSE(control->refreshingSources());
+  EXPECT_EQ(control->sourceCount(), 2);
+  EXPECT_EQ(control->errorCode(), 0) << control->errorString().toStdString();
+  EXPECT_EQ(script->openSource(), QStringLiteral("Acme Feeder"));
 }
 
 TEST_F(ScriptedControl, FeederBatchDeliversEveryPageAndEndsOnce) {

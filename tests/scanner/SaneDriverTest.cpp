@@ -44,11 +44,14 @@ class SaneControl : public ::testing::Test {
   std::unique_ptr<TVintaSoftTwain> control;
 };
 
-TEST_F(SaneControl, ListsBothTestDevicesByVendorAndModel) {
+// Vendor and model, and, as the two test devices share them, their device
+// names to tell them apart.
+TEST_F(SaneControl, ListsBothTestDevicesByVendorModelAndDeviceName) {
   EXPECT_NE(control->StartDevice(), 0);
   ASSERT_EQ(control->sourceCount(), 2);
-  EXPECT_EQ(control->GetSourceProductName(0), QStringLiteral("Noname frontend-tester"));
-  EXPECT_EQ(control->GetSourceProductName(1), QStringLiteral("Noname frontend-tester"));
+  EXPECT_EQ(control->GetSourceProductName(0), QStringLiteral("Noname frontend-tester (test:0)"));
+  EXPECT_EQ(control->GetSourceProductName(1), QStringLiteral("Noname frontend-tester (test:1)"));
+  EXPECT_EQ(control->sourceDeviceName(1), QStringLiteral("test:1"));
   EXPECT_EQ(control->sourceIndex(), 0);
 }
 

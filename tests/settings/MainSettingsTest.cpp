@@ -198,6 +198,51 @@ TEST_F(MainSettingsTest, AListWithoutSelectionIsStoredAsMinusOneAndRestoredAsNon
   EXPECT_EQ(next.mode.currentIndex(), 2);
 }
 
+// The scanner comes back by its device name wherever the list now has it;
+// a stored name the list lacks (or none, as an older store has) leaves the
+// position to decide.
+TEST_F(MainSettingsTest, TheScannerComesBackByItsDeviceNameWhileTheListHasIt) {
+  {
+    FakeMainWindow main;
+    main.sources.setItemData(0, QStringLiteral("test:0"));
+    main.sources.setItemData(1, QStringLiteral("test:1"));
+    main.sources.setCurrentIndex(1);
+    SaveSettings(main.controls());
+  }
+  EXPECT_EQ(storedOnDisk(QStringLiteral("ScannerName")), QStringLiteral("test:1"));
+  struct Case {
+    const char* what;
+    std::optional<QString> name;
+    int position;
+    QStringList listed;  // the device names of the list now
+    int selected;
+  };
+  const Case cases[] = {
+      {"a backend listed first since: found by name", QStringLiteral("test:1"), 1, {"pnm:0", "test:0", "test:1"}, 2},
+      {"the other scanner gone: found by name", QStringLiteral("test:1"), 1, {"test:1"}, 0},
+      {"gone itself: the position", QStringLiteral("test:1"), 1, {"pnm:0", "pnm:1"}, 1},
+      {"gone, position outside: nothing", QStringLiteral("test:1"), 3, {"pnm:0"}, -1},
+      {"no name stored: the position", std::nullopt, 0, {"pnm:0", "test:1"}, 0},
+      {"an empty name: the position", QString(), 1, {"pnm:0", "test:1"}, 1},
+  };
+  for (const Case& c : cases) {
+    QFile::remove(storePath());
+    {
+      platform::RegistryKey key;
+      key.writeBool(QStringLiteral("Save"), true);
+      key.writeInteger(QStringLiteral("Scanner"), c.position);
+      if (c.name) key.writeText(QStringLiteral("ScannerName"), *c.name);
+      ASSERT_TRUE(key.close());
+    }
+    QComboBox sources;
+    for (const QString& device : c.listed) sources.addItem(QStringLiteral("Noname frontend-tester"), device);
+    QSignalSpy picked(&sources, &QComboBox::currentIndexChanged);
+    LoadStoredSource(&sources);
+    EXPECT_EQ(sources.currentIndex(), c.selected) << c.what;
+    EXPECT_EQ(picked.count(), 0) << c.what;
+  }
+}
+
 TEST_F(MainSettingsTest, UnitsAndBlankPagesAreRestoredWithoutSave) {
   store({{"Units", 1}, {"SkipBlank", 1}});
   FakeMainWindow main;
