@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QStyle>
-#include <QStyleOptionFrame>
+#include <QStyleOption>
 
 const QColor StatusBar::kErrorColor(255, 0, 0);
 const QColor StatusBar::kOkColor(0, 128, 0);
@@ -73,5 +73,21 @@ void StatusBar::drawStatusPanel(QPainter& painter, const QRect& rect) {
 
 void StatusBar::drawProgressPanel(QPainter& painter, const QRect& rect) {
   progress_->setGeometry(rect.left(), rect.top(), rect.width(), qMin(rect.height(), 17));
-  progress_->render(&painter, rect.topLeft(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  // The bar's picture comes from the style, drawn straight onto this painter.
+  // QWidget::render into a painter that is already painting a widget places
+  // the picture relative to the window, so it showed only while the status
+  // bar sat at the window's top-left corner.
+  QStyleOptionProgressBar option;
+  option.initFrom(progress_);
+  option.rect = progress_->geometry();
+  option.minimum = progress_->minimum();
+  option.maximum = progress_->maximum();
+  option.progress = progress_->value();
+  option.textVisible = false;
+  option.state |= QStyle::State_Horizontal;
+  painter.save();
+  painter.setClipRect(rect);  // the style's frame may reach past the bar's edge
+  painter.fillRect(rect, palette().color(QPalette::Window));
+  progress_->style()->drawControl(QStyle::CE_ProgressBar, &option, &painter, progress_);
+  painter.restore();
 }

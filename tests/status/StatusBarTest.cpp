@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
 #include <QProgressBar>
+#include <QScreen>
+#include <QTest>
 
 namespace {
 
@@ -99,6 +102,34 @@ TEST_F(StatusBarPaint, ProgressPanelShowsTheBarsPicture) {
   bar.setStatus(QStringLiteral("Scanning..."), false);
   const QImage full = paint().copy(bar.panelRect(1));
   EXPECT_NE(empty, full);
+}
+
+// In the main window the bar sits along the bottom edge, away from the
+// window's corner; its panel must show the progress there too, as the
+// screen shows it: through the window's own painting, not a grab of the bar.
+TEST(StatusBarInAWindow, ProgressPanelShowsTheBarWhereverTheStatusBarSits) {
+  for (const QPoint at : {QPoint(0, 0), QPoint(0, 181), QPoint(37, 120)}) {
+    QWidget window;
+    window.resize(760, 200);
+    auto* bar = new StatusBar(&window);
+    bar->setGeometry(QRect(at, QSize(700, StatusBar::kHeight)));
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const auto panel = [&] {
+      bar->setStatus(QStringLiteral("Scanning..."), false);
+      QCoreApplication::processEvents();
+      const QRect rect = bar->panelRect(1).translated(at);
+      return window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32).copy(rect);
+    };
+    bar->progressBar()->setValue(0);
+    const QImage empty = panel();
+    bar->progressBar()->setValue(100);
+    const QImage full = panel();
+    const QRgb face = window.palette().color(QPalette::Window).rgb();
+    EXPECT_NE(empty, full) << "status bar at " << at.x() << "," << at.y();
+    EXPECT_LT(countPixels(full, full.rect(), QColor(face)), full.width() * full.height() / 2)
+        << "status bar at " << at.x() << "," << at.y() << ": the full bar's panel is mostly empty";
+  }
 }
 
 }  // namespace
