@@ -127,6 +127,10 @@ Tfrm_Main::Tfrm_Main(std::unique_ptr<ScanDriver> driver, QWidget* parent) : QMai
   bottom->addWidget(sb_Main);
   sb_Main->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   addToolBar(Qt::BottomToolBarArea, bottom);
+  // A main window offers a menu to hide its tool bars on a right click; the
+  // status bar's dock is one, and nothing may hide the status bar.
+  bottom->toggleViewAction()->setVisible(false);
+  setContextMenuPolicy(Qt::PreventContextMenu);
 
   // The designed client area; on the designed frame the outer minimum is
   // 790 x 570.

@@ -13,13 +13,18 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -150,6 +155,32 @@ TEST_F(MainWindowLayout, StatusBarHasFourPanelsAndStartsEmpty) {
   EXPECT_EQ(w.JobKind, jkNone);
   EXPECT_EQ(w.CurrentResolution, 0);
   EXPECT_FALSE(w.UseFeeder);
+}
+
+// A right click on the status bar, its dock or the menu bar opens no menu
+// through which the status bar could be hidden; it stays shown.
+TEST_F(MainWindowLayout, NoContextMenuHidesTheStatusBar) {
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  QWidget* const targets[] = {w.sb_Main, w.sb_Main->parentWidget(), w.menuBar(), w.centralWidget()};
+  for (QWidget* target : targets) {
+    QStringList offered;
+    QTimer::singleShot(300, [&] {
+      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        offered << entriesOf(menu);
+        for (QAction* action : menu->actions())
+          if (action->isCheckable() && action->isChecked() && action->isVisible()) action->trigger();
+        menu->close();
+      }
+    });
+    const QPoint at(5, 5);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+    QApplication::sendEvent(target, &event);
+    QTest::qWait(400);
+    EXPECT_TRUE(offered.isEmpty()) << target->objectName().toStdString() << " offers "
+                                   << offered.join(',').toStdString();
+    EXPECT_TRUE(w.sb_Main->isVisible()) << "after a right click on " << target->objectName().toStdString();
+  }
 }
 
 }  // namespace
