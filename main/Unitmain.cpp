@@ -1,6 +1,7 @@
 #include "main/Unitmain.h"
 
 #include "about/Unitabout.h"
+#include "main/CaptionFit.h"
 #include "imagelist/ImagePane.h"
 #include "imagelist/Unitpreview.h"
 #include "output/FileNaming.h"
@@ -313,6 +314,11 @@ void Tfrm_Main::buildLeftPanel() {
 
   ToolBar_Main->addWidget(ToolButtonPreview);
   ToolBar_Main->addWidget(ToolButtonScan);
+  // Small icons, as the 80 x 30 buttons were drawn for, so that the captions
+  // fit beside them.
+  ToolBar_Main->setIconSize(QSize(16, 16));
+  fitCaption(ToolButtonPreview);
+  fitCaption(ToolButtonScan);
 
   column->addWidget(gb_Source);
   column->addWidget(gb_Params);

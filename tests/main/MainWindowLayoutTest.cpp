@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -155,6 +156,19 @@ TEST_F(MainWindowLayout, StatusBarHasFourPanelsAndStartsEmpty) {
   EXPECT_EQ(w.JobKind, jkNone);
   EXPECT_EQ(w.CurrentResolution, 0);
   EXPECT_FALSE(w.UseFeeder);
+}
+
+// The two command buttons keep their designed 80 x 30 and show the whole
+// caption beside the icon with the fonts this system has, not "Pre...".
+TEST_F(MainWindowLayout, CommandButtonsShowTheirWholeCaption) {
+  EXPECT_EQ(w.ToolButtonPreview->text(), QStringLiteral("Preview   "));
+  for (QToolButton* button : {w.ToolButtonPreview, w.ToolButtonScan}) {
+    EXPECT_EQ(button->size(), QSize(80, 30)) << button->objectName().toStdString();
+    EXPECT_LE(button->sizeHint().width(), button->width())
+        << button->objectName().toStdString() << " needs " << button->sizeHint().width()
+        << " pixels for its caption in " << QFontInfo(button->font()).family().toStdString();
+    EXPECT_GE(QFontInfo(button->font()).pixelSize(), 8) << button->objectName().toStdString();
+  }
 }
 
 // A right click on the status bar, its dock or the menu bar opens no menu
