@@ -3,6 +3,8 @@
 #include <QFontInfo>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace {
 
 // Tahoma where it is installed; otherwise a narrow sans serif, of which
@@ -13,15 +15,21 @@ constexpr int kSmallestPixelSize = 8;
 
 }  // namespace
 
-void fitCaption(QToolButton* button) {
-  const auto fits = [button] { return button->sizeHint().width() <= button->width(); };
-  if (fits()) return;
-  QFont font = button->font();
+void fitCaptions(const QList<QToolButton*>& buttons) {
+  const auto fit = [&buttons] {
+    return std::all_of(buttons.begin(), buttons.end(),
+                       [](const QToolButton* b) { return b->sizeHint().width() <= b->width(); });
+  };
+  if (buttons.isEmpty() || fit()) return;
+  QFont font = buttons.first()->font();
+  const auto use = [&] {
+    for (QToolButton* button : buttons) button->setFont(font);
+  };
   font.setFamilies(kNarrowFamilies + QStringList{font.family()});
-  button->setFont(font);
+  use();
   int pixels = font.pixelSize() > 0 ? font.pixelSize() : QFontInfo(font).pixelSize();
-  while (!fits() && pixels > kSmallestPixelSize) {
+  while (!fit() && pixels > kSmallestPixelSize) {
     font.setPixelSize(--pixels);
-    button->setFont(font);
+    use();
   }
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QList>
+
 class QToolButton;
 
-// Lets a fixed-size tool button show its whole caption beside its icon: a
-// narrow family where the system has one, then smaller sizes down to 8
-// pixels. The button's text stays exactly as it was set.
-void fitCaption(QToolButton* button);
+// Lets fixed-size tool buttons show their whole captions beside their icons,
+// all in one font: a narrow family where the system has one, then smaller
+// sizes down to 8 pixels. The buttons' texts stay exactly as they were set.
+void fitCaptions(const QList<QToolButton*>& buttons);

@@ -317,8 +317,7 @@ void Tfrm_Main::buildLeftPanel() {
   // Small icons, as the 80 x 30 buttons were drawn for, so that the captions
   // fit beside them.
   ToolBar_Main->setIconSize(QSize(16, 16));
-  fitCaption(ToolButtonPreview);
-  fitCaption(ToolButtonScan);
+  fitCaptions({ToolButtonPreview, ToolButtonScan});
 
   column->addWidget(gb_Source);
   column->addWidget(gb_Params);
