@@ -678,7 +678,7 @@ QString Tfrm_Main::MakeOutputFileName(const QString& stamp) {
 }
 
 void Tfrm_Main::MakeThumbnail(const QString& path, int width, int height, const QString& caption) {
-  pnl_Right->addEntry(output::makeThumbnailImage(path, width, height), caption, path);
+  pnl_Right->addEntry(output::makeThumbnailImage(path, width, height, devicePixelRatioF()), caption, path);
 }
 
 void Tfrm_Main::VintaSoftTwainPostScan(int flag) {
