@@ -9,6 +9,7 @@
 # Usage: hidpi.sh <brevalto-pro> <screenshot folder>
 exe=$1
 shots=$2
+# shellcheck source=tests/screen/screen-lib.sh
 . "$(dirname "$0")/screen-lib.sh"
 
 dest="$work/Scans"

@@ -7,6 +7,7 @@
 # Usage: progress-panel.sh <brevalto-pro> <screenshot folder>
 exe=$1
 shots=$2
+# shellcheck source=tests/screen/screen-lib.sh
 . "$(dirname "$0")/screen-lib.sh"
 
 # Small reads with a pause after each: a preview of the whole bed takes

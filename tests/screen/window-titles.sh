@@ -6,6 +6,7 @@
 # Usage: window-titles.sh <brevalto-pro> <screenshot folder>
 exe=$1
 shots=$2
+# shellcheck source=tests/screen/screen-lib.sh
 . "$(dirname "$0")/screen-lib.sh"
 
 dest="$work/Scans"  # does not exist yet: the scan asks whether to create it
