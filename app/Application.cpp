@@ -81,7 +81,8 @@ int runApplication(int argc, char** argv) {
   try {
     QApplication::setOrganizationName(QStringLiteral("Quellmark"));
     QApplication::setApplicationName(QStringLiteral("Brevalto Pro"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Brevalto Pro"));
+    // No display name: on X11 Qt adds it to every window's and message box's
+    // title, which must read exactly its caption.
     QApplication::setQuitOnLastWindowClosed(true);
 
     ProgramWindows windows = createProgramWindows(makeSaneDriver());

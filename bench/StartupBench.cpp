@@ -50,7 +50,6 @@ int child(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("Quellmark"));
   QApplication::setApplicationName(QStringLiteral("Brevalto Pro"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Brevalto Pro"));
   const long long appMade = monotonicNs();
   ProgramWindows windows = createProgramWindows(makeSaneDriver());
   windows.frm_Main->show();

@@ -203,6 +203,9 @@ void ImagePane::Action_DeleteExecute() {
     if (answer != platform::MessageAnswer::Yes) return;
     if (!deleteFile(listedFilePath(folder(), item->text()))) return;
     delete lv_Images->takeItem(lv_Images->row(item));
+    // Taking the current entry makes its neighbour current and selected; the
+    // next Del would then ask about a page the user never chose.
+    lv_Images->selectionModel()->clear();
     lv_ImagesChange(nullptr);
   });
 }

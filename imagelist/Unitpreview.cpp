@@ -2,6 +2,7 @@
 
 #include "imagelist/PreviewImage.h"
 #include "platform/RegistryKey.h"
+#include "platform/WindowSize.h"
 
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -27,18 +28,13 @@ Tfrm_Preview::Tfrm_Preview(QWidget* parent) : QDialog(parent) {
   Image->resize(size() - QSize(6, 6));
 }
 
-void Tfrm_Preview::setOuterSize(int width, int height) {
-  const QSize frame = frameGeometry().size() - geometry().size();
-  resize(width - frame.width(), height - frame.height());
-}
+void Tfrm_Preview::setOuterSize(int width, int height) { platform::restoreOuterSize(this, width, height); }
 
 void Tfrm_Preview::FormShow() {
   setWindowTitle(QStringLiteral("Previewing... ") + ImageName);
   platform::RegistryKey key;
-  const QSize outer = frameGeometry().size();
-  const int width = key.readInteger(QStringLiteral("PWidth")).value_or(outer.width());
-  const int height = key.readInteger(QStringLiteral("PHeight")).value_or(outer.height());
-  setOuterSize(width, height);
+  platform::restoreOuterSize(this, key.readInteger(QStringLiteral("PWidth")),
+                             key.readInteger(QStringLiteral("PHeight")));
 }
 
 void Tfrm_Preview::FormClose() {

@@ -1,6 +1,7 @@
 #include "main/Unitmain.h"
 
 #include "about/Unitabout.h"
+#include "main/CaptionFit.h"
 #include "imagelist/ImagePane.h"
 #include "imagelist/Unitpreview.h"
 #include "main/SourceComboBox.h"
@@ -150,6 +151,10 @@ Tfrm_Main::Tfrm_Main(std::unique_ptr<ScanDriver> driver, QWidget* parent) : QMai
   bottom->addWidget(sb_Main);
   sb_Main->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   addToolBar(Qt::BottomToolBarArea, bottom);
+  // A main window offers a menu to hide its tool bars on a right click; the
+  // status bar's dock is one, and nothing may hide the status bar.
+  bottom->toggleViewAction()->setVisible(false);
+  setContextMenuPolicy(Qt::PreventContextMenu);
 
   // The designed client area; on the designed frame the outer minimum is
   // 790 x 570.
@@ -334,6 +339,10 @@ void Tfrm_Main::buildLeftPanel() {
 
   ToolBar_Main->addWidget(ToolButtonPreview);
   ToolBar_Main->addWidget(ToolButtonScan);
+  // Small icons, as the 80 x 30 buttons were drawn for, so that the captions
+  // fit beside them.
+  ToolBar_Main->setIconSize(QSize(16, 16));
+  fitCaptions({ToolButtonPreview, ToolButtonScan});
 
   column->addWidget(gb_Source);
   column->addWidget(gb_Params);
@@ -726,7 +735,7 @@ QString Tfrm_Main::MakeOutputFileName(const QString& stamp) {
 }
 
 void Tfrm_Main::MakeThumbnail(const QString& path, int width, int height, const QString& caption) {
-  pnl_Right->addEntry(output::makeThumbnailImage(path, width, height), caption, path);
+  pnl_Right->addEntry(output::makeThumbnailImage(path, width, height, devicePixelRatioF()), caption, path);
 }
 
 void Tfrm_Main::VintaSoftTwainPostScan(int flag) {

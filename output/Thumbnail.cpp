@@ -110,34 +110,42 @@ QImage boxReduce(const QImage& source, const QSize& size) {
   return target;
 }
 
-QImage makeThumbnailImage(const QString& bmpPath, int width, int height) {
+QImage makeThumbnailImage(const QString& bmpPath, int width, int height, qreal ratio) {
   const ThumbnailGeometry geometry = thumbnailGeometry(width, height);
+  // On a scaled screen the cell holds that many more pixels, in the same
+  // places.
+  const auto device = [ratio](int pixels) { return qRound(pixels * ratio); };
+  const QSize scaledSize(device(geometry.scaled.width()), device(geometry.scaled.height()));
+  const QPoint at(device(geometry.topLeft.x()), device(geometry.topLeft.y()));
+  const int cellWidth = device(kThumbnailWidth);
+  const int cellHeight = device(kThumbnailHeight);
   // Our own bitmaps are reduced straight from the file; anything else goes
   // through Qt's reader, which also words the error of an unreadable file.
   QImage scaled;
-  if (std::optional<QImage> reduced = boxReduceBitmapFile(bmpPath, geometry.scaled)) {
+  if (std::optional<QImage> reduced = boxReduceBitmapFile(bmpPath, scaledSize)) {
     scaled = std::move(*reduced);
   } else {
     QImageReader reader(bmpPath);
     QImage source;
     if (!reader.read(&source))
       throw platform::Error(QStringLiteral("Unable to read file '%1': %2").arg(bmpPath, reader.errorString()));
-    scaled = boxReduce(source, geometry.scaled);
+    scaled = boxReduce(source, scaledSize);
   }
 
-  QImage cell(kThumbnailWidth, kThumbnailHeight, QImage::Format_RGB32);
+  QImage cell(cellWidth, cellHeight, QImage::Format_RGB32);
+  cell.setDevicePixelRatio(ratio);
   cell.fill(qRgb(255, 255, 255));
   if (scaled.isNull()) return cell;
   // An opaque copy of the part that falls inside the cell.
-  const int left = std::max(geometry.topLeft.x(), 0);
-  const int right = std::min(geometry.topLeft.x() + scaled.width(), kThumbnailWidth);
-  const int top = std::max(geometry.topLeft.y(), 0);
-  const int bottom = std::min(geometry.topLeft.y() + scaled.height(), kThumbnailHeight);
+  const int left = std::max(at.x(), 0);
+  const int right = std::min(at.x() + scaled.width(), cellWidth);
+  const int top = std::max(at.y(), 0);
+  const int bottom = std::min(at.y() + scaled.height(), cellHeight);
   for (int y = top; y < bottom; ++y) {
-    const QRgb* from = reinterpret_cast<const QRgb*>(scaled.constScanLine(y - geometry.topLeft.y()));
+    const QRgb* from = reinterpret_cast<const QRgb*>(scaled.constScanLine(y - at.y()));
     QRgb* to = reinterpret_cast<QRgb*>(cell.scanLine(y));
     if (right > left)
-      std::memcpy(to + left, from + (left - geometry.topLeft.x()), static_cast<size_t>(right - left) * sizeof(QRgb));
+      std::memcpy(to + left, from + (left - at.x()), static_cast<size_t>(right - left) * sizeof(QRgb));
   }
   return cell;
 }

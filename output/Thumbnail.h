@@ -33,7 +33,9 @@ QImage boxReduce(const QImage& source, const QSize& size);
 // picture reduced to thumbnailGeometry(width, height) copied opaquely onto it
 // and clipped to the cell. `width` and `height` are the page's size as the
 // scanner reports it; the file supplies the pixels. Throws platform::Error
-// naming the path when the file can't be read.
-QImage makeThumbnailImage(const QString& bmpPath, int width, int height);
+// naming the path when the file can't be read. On a screen scaled by `ratio`
+// the thumbnail holds ratio times the pixels each way, in the same places, and
+// carries that device pixel ratio.
+QImage makeThumbnailImage(const QString& bmpPath, int width, int height, qreal ratio = 1.0);
 
 }  // namespace output

@@ -235,7 +235,12 @@ std::optional<QImage> resampleBitmapFile(const QString& path, QSize size) {
   return resampleBitmap(*file, size);
 }
 
-Loaded loadFitted(const QString& path, QSize pane) {
+Loaded loadFitted(const QString& path, QSize pane, qreal ratio) {
+  const auto deviceSize = [ratio](QSize size) { return ratio == 1.0 ? size : (QSizeF(size) * ratio).toSize(); };
+  const auto done = [ratio](Loaded loaded) {
+    loaded.bitmap.setDevicePixelRatio(ratio);
+    return loaded;
+  };
   // The bitmaps a preview job writes are reduced straight from the file.
   if (const std::optional<platform::BitmapFile> file = platform::BitmapFile::open(path)) {
     Loaded loaded;
@@ -244,9 +249,9 @@ Loaded loadFitted(const QString& path, QSize pane) {
       loaded.bitmap = QImage(loaded.fit.bitmap, QImage::Format_RGB32);
       return loaded;
     }
-    if (std::optional<QImage> bitmap = resampleBitmap(*file, loaded.fit.bitmap)) {
+    if (std::optional<QImage> bitmap = resampleBitmap(*file, deviceSize(loaded.fit.bitmap))) {
       loaded.bitmap = std::move(*bitmap);
-      return loaded;
+      return done(std::move(loaded));
     }
     // The file changed under us: Qt's reader below says what is wrong with it.
   }
@@ -257,8 +262,8 @@ Loaded loadFitted(const QString& path, QSize pane) {
   }
   Loaded loaded;
   loaded.fit = fit(pane, source.size());
-  loaded.bitmap = resample(source, loaded.fit.bitmap);
-  return loaded;
+  loaded.bitmap = resample(source, deviceSize(loaded.fit.bitmap));
+  return done(std::move(loaded));
 }
 
 }  // namespace preview_fit

@@ -38,10 +38,12 @@ std::optional<QImage> resampleBitmapFile(const QString& path, QSize size);
 
 // Reads the picture at `path` and resamples it to fit `pane`. Throws
 // platform::Error naming the path when it can't be read or isn't a picture.
+// On a screen scaled by `ratio` the fit stays in the pane's pixels and the
+// bitmap holds ratio times the pixels each way, with that device pixel ratio.
 struct Loaded {
   Fit fit;
   QImage bitmap;
 };
-Loaded loadFitted(const QString& path, QSize pane);
+Loaded loadFitted(const QString& path, QSize pane, qreal ratio = 1.0);
 
 }  // namespace preview_fit

@@ -99,7 +99,7 @@ void PreviewPane::drawRulers(double scale, int displayUnits) {
 
 float PreviewPane::loadPreviewImage(const QString& path, int currentResolution, int displayUnits) {
   // Everything that can fail happens before the pane changes.
-  preview_fit::Loaded loaded = preview_fit::loadFitted(path, image_->size());
+  preview_fit::Loaded loaded = preview_fit::loadFitted(path, image_->size(), image_->devicePixelRatioF());
   createLayers();
   previewLayer_->setLocation(loaded.fit.area);
   previewLayer_->setBitmap(std::move(loaded.bitmap));

@@ -3,7 +3,13 @@
 #include <QPainter>
 
 QImage& RulerImage::canvas() {
-  if (bitmap_.isNull()) bitmap_ = QImage(size(), QImage::Format_RGB32);
+  // At the screen's resolution, so that marks and labels stay sharp on a
+  // scaled screen; whoever draws on it works in the control's pixels.
+  const qreal ratio = devicePixelRatioF();
+  if (bitmap_.isNull() || bitmap_.devicePixelRatio() != ratio) {
+    bitmap_ = QImage((QSizeF(size()) * ratio).toSize(), QImage::Format_RGB32);
+    bitmap_.setDevicePixelRatio(ratio);
+  }
   update();
   return bitmap_;
 }

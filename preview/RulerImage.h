@@ -3,15 +3,16 @@
 #include <QImage>
 #include <QWidget>
 
-// An image control that owns a bitmap of its own size, made the first time it
-// is drawn on and kept after that.
+// An image control that owns a bitmap of its own size (in device pixels on a
+// scaled screen), made the first time it is drawn on and kept after that.
 class RulerImage : public QWidget {
   Q_OBJECT
 
  public:
   explicit RulerImage(QWidget* parent = nullptr) : QWidget(parent) {}
 
-  // The bitmap to draw on; created at the control's size on first use.
+  // The bitmap to draw on; created at the control's size on first use, with
+  // the screen's device pixel ratio.
   QImage& canvas();
   const QImage& bitmap() const { return bitmap_; }
 

@@ -18,10 +18,10 @@ void addLabel(Ruler& ruler, Side side, int n, double position) {
   const QString text = QString::number(n);
   if (side == Side::Top) {
     const int shift = n <= 9 ? 2 : 4;
-    ruler.labels.push_back({text, QPoint(trunc(position - shift), 0)});
+    ruler.labels.push_back({text, QPoint(trunc(position - shift), 0), ruler.marks.size()});
   } else {
     const int indent = n <= 9 ? 4 : 1;
-    ruler.labels.push_back({text, QPoint(indent, trunc(position - 6))});
+    ruler.labels.push_back({text, QPoint(indent, trunc(position - 6)), ruler.marks.size()});
   }
 }
 
@@ -84,24 +84,31 @@ void paintRuler(QImage& bitmap, const Ruler& ruler, Side side, const QColor& fac
   bitmap.fill(face);
   QPainter painter(&bitmap);
   painter.setRenderHint(QPainter::Antialiasing, false);
-  painter.setPen(QPen(Qt::black, 0));
-  for (const Mark& mark : ruler.marks) {
+  const QFont font = labelFont();
+  const QFontMetrics metrics(font);
+  painter.setFont(font);
+
+  const auto drawMark = [&](const Mark& mark) {
+    painter.setPen(QPen(Qt::black, 0));
     const int start = mark.isLong ? kLongMarkStart : kShortMarkStart;
     if (side == Side::Top)
       painter.drawLine(mark.position, start, mark.position, kMarkEnd);
     else
       painter.drawLine(start, mark.position, kMarkEnd, mark.position);
-  }
-
-  const QFont font = labelFont();
-  const QFontMetrics metrics(font);
-  painter.setFont(font);
-  painter.setPen(text);
-  for (const Label& label : ruler.labels) {
+  };
+  const auto drawLabel = [&](const Label& label) {
     // The opaque cell hides the part of a mark that the label covers.
     const QRect cell(label.topLeft, QSize(metrics.horizontalAdvance(label.text), kLabelCellHeight));
     painter.fillRect(cell, face);
+    painter.setPen(text);
     painter.drawText(cell, Qt::AlignLeft | Qt::AlignTop, label.text);
+  };
+
+  // In step order: the labels that follow a mark are drawn before the next one.
+  auto label = ruler.labels.begin();
+  for (std::size_t drawn = 0; drawn <= ruler.marks.size(); ++drawn) {
+    for (; label != ruler.labels.end() && label->marksBefore <= drawn; ++label) drawLabel(*label);
+    if (drawn < ruler.marks.size()) drawMark(ruler.marks[drawn]);
   }
 }
 

@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QString>
 
+#include <cstddef>
 #include <optional>
 #include <vector>
 
@@ -24,7 +25,10 @@ struct Mark {
 struct Label {
   QString text;
   QPoint topLeft;  // where the text's top-left corner goes
-  friend bool operator==(const Label&, const Label&) = default;
+  // How many marks are drawn before this label: each step draws its mark,
+  // then its label, so a label covers earlier marks but never a later one.
+  std::size_t marksBefore = 0;
+  friend bool operator==(const Label& a, const Label& b) { return a.text == b.text && a.topLeft == b.topLeft; }
 };
 
 struct Ruler {

@@ -1,6 +1,7 @@
 #include "settings/MainSettings.h"
 
 #include "platform/RegistryKey.h"
+#include "platform/WindowSize.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -63,17 +64,10 @@ void LoadSettings(const MainSettingsControls& c, int& DisplayUnits, bool& SkipBl
     DisplayUnits = settings::displayUnitsFromStored(*units);
   if (const auto skip = key.readBool(QStringLiteral("SkipBlank"))) SkipBlankPages = *skip;
 
-  // Stored sizes are outer sizes; resize() takes the client size and keeps
-  // the window's minimum size.
-  QWidget* window = c.window;
-  if (const auto width = key.readInteger(QStringLiteral("WWidth"))) {
-    const int frameWidth = window->frameGeometry().width() - window->width();
-    window->resize(*width - frameWidth, window->height());
-  }
-  if (const auto height = key.readInteger(QStringLiteral("WHeight"))) {
-    const int frameHeight = window->frameGeometry().height() - window->height();
-    window->resize(window->width(), *height - frameHeight);
-  }
+  // Stored sizes are outer sizes, fitted to the screen; the window keeps its
+  // minimum size.
+  platform::restoreOuterSize(c.window, key.readInteger(QStringLiteral("WWidth")),
+                             key.readInteger(QStringLiteral("WHeight")));
 
   if (restoreScanPrefs) {
     if (c.cmb_Sources) restoreSource(key, c.cmb_Sources);

@@ -1,10 +1,12 @@
 #include "status/StatusBar.h"
 
+#include <QHelpEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QProgressBar>
 #include <QStyle>
-#include <QStyleOptionFrame>
+#include <QStyleOption>
+#include <QToolTip>
 
 const QColor StatusBar::kErrorColor(255, 0, 0);
 const QColor StatusBar::kOkColor(0, 128, 0);
@@ -40,12 +42,29 @@ QString StatusBar::panelText(int panel) const {
 }
 
 QRect StatusBar::panelRect(int panel) const {
+  // The status text takes what the bar is wider than in the designed window,
+  // so a long text has room; the last panel takes whatever width remains.
+  const int gained = qMax(0, this->width() - kDesignWidth);
+  const auto widthOf = [&](int i) { return kPanelWidths[i] + (i == 0 ? gained : 0); };
   int left = 0;
-  for (int i = 0; i < panel; ++i) left += kPanelWidths[i];
-  int width = kPanelWidths[panel];
-  // The last panel takes whatever width remains.
+  for (int i = 0; i < panel; ++i) left += widthOf(i);
+  int width = widthOf(panel);
   if (panel == static_cast<int>(kPanelWidths.size()) - 1) width = qMax(width, this->width() - left);
   return QRect(left, 0, width, height());
+}
+
+bool StatusBar::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    // The panel cuts a long status text off; the tooltip shows all of it.
+    auto* help = static_cast<QHelpEvent*>(event);
+    const QRect panel = panelRect(0);
+    if (panel.contains(help->pos()) && fontMetrics().horizontalAdvance(statusText_) > panel.width() - 2)
+      QToolTip::showText(help->globalPos(), statusText_, this, panel);
+    else
+      QToolTip::hideText();
+    return true;
+  }
+  return QWidget::event(event);
 }
 
 void StatusBar::paintEvent(QPaintEvent*) {
@@ -73,5 +92,21 @@ void StatusBar::drawStatusPanel(QPainter& painter, const QRect& rect) {
 
 void StatusBar::drawProgressPanel(QPainter& painter, const QRect& rect) {
   progress_->setGeometry(rect.left(), rect.top(), rect.width(), qMin(rect.height(), 17));
-  progress_->render(&painter, rect.topLeft(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  // The bar's picture comes from the style, drawn straight onto this painter.
+  // QWidget::render into a painter that is already painting a widget places
+  // the picture relative to the window, so it showed only while the status
+  // bar sat at the window's top-left corner.
+  QStyleOptionProgressBar option;
+  option.initFrom(progress_);
+  option.rect = progress_->geometry();
+  option.minimum = progress_->minimum();
+  option.maximum = progress_->maximum();
+  option.progress = progress_->value();
+  option.textVisible = false;
+  option.state |= QStyle::State_Horizontal;
+  painter.save();
+  painter.setClipRect(rect);  // the style's frame may reach past the bar's edge
+  painter.fillRect(rect, palette().color(QPalette::Window));
+  progress_->style()->drawControl(QStyle::CE_ProgressBar, &option, &painter, progress_);
+  painter.restore();
 }

@@ -9,15 +9,19 @@
 class QProgressBar;
 
 // The main window's status bar: four panels side by side. Panel 0 shows the
-// status text in green, or red when it reports a failure; panel 1 shows the
-// progress bar's picture (the bar itself stays hidden); panels 2 and 3 hold
-// plain texts that other parts of the window fill.
+// status text in green, or red when it reports a failure, and the whole text
+// in a tooltip when the panel cuts it off; panel 1 shows the progress bar's
+// picture (the bar itself stays hidden); panels 2 and 3 hold plain texts that
+// other parts of the window fill.
 class StatusBar : public QWidget {
   Q_OBJECT
 
  public:
   static constexpr int kHeight = 19;
   static constexpr std::array<int, 4> kPanelWidths{250, 150, 193, 50};
+  // The bar's width in the main window at its designed size; the status text
+  // takes whatever the bar is wider than that.
+  static constexpr int kDesignWidth = 790;
   static const QColor kErrorColor;  // pure red
   static const QColor kOkColor;     // half-intensity green
 
@@ -40,6 +44,7 @@ class StatusBar : public QWidget {
   void statusChanged(const QString& text, bool isError);
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
  private:

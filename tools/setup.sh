@@ -11,7 +11,7 @@ packages=(
   libsane-dev libsane1 sane-utils iproute2
   libtiff-dev libtiff-tools libjpeg-dev libjpeg-turbo-progs
   libgtest-dev googletest
-  file xvfb xauth xdotool x11-apps imagemagick locales
+  file xvfb xauth xdotool x11-apps x11-utils openbox imagemagick locales
   desktop-file-utils appstream
   dpkg-dev lintian
   fonts-dejavu-core

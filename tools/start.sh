@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 if [ -z "${SANE_CONFIG_DIR:-}" ]; then
   if ! timeout 20 scanimage -L 2>/dev/null | grep -q "^device"; then
     echo "No scanner found; using SANE's virtual test scanner."
-    export SANE_CONFIG_DIR="$here/sane-config"
+    export SANE_CONFIG_DIR="$here/sane-config/start"
   fi
 fi
 exec "$here/build/app/brevalto-pro"

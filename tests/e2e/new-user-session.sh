@@ -29,6 +29,8 @@ work=$(mktemp -d)
 rm -rf "$shots"
 mkdir -p "$shots"
 export HOME=$work XDG_CONFIG_HOME=$work/config TEMP=$work/temp SANE_CONFIG_DIR=$work/sane
+# The program must come up on the X server, whatever platform a user exported.
+unset QT_QPA_PLATFORM
 mkdir -p "$XDG_CONFIG_HOME" "$TEMP" "$SANE_CONFIG_DIR"
 conf="$XDG_CONFIG_HOME/Quellmark/Brevalto Pro.conf"
 dest="$work/Scans/June"  # its parent exists, the folder itself not yet

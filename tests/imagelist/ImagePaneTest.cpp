@@ -333,6 +333,12 @@ TEST_P(DeleteAction, AsksThenDeletesOrKeepsSilently) {
     EXPECT_EQ(exists("a.bmp"), !c.removed);
   }
   EXPECT_TRUE(exists("b.bmp"));
+  // After a delete nothing is selected, so the next Del cannot ask about the
+  // neighbour; an entry that stays keeps its selection.
+  EXPECT_EQ(pane.lv_Images->selectedItems().isEmpty(), c.removed);
+  EXPECT_EQ(pane.lv_Images->currentItem() == nullptr, c.removed);
+  for (QAction* action : {pane.Action_Preview, pane.Action_Rename, pane.Action_Delete})
+    EXPECT_EQ(action->isEnabled(), !c.removed) << action->text().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -352,6 +358,23 @@ TEST_F(ImagePaneTest, DeleteKeyInTheListRunsTheDeleteAction) {
   QTest::keyClick(pane.lv_Images, Qt::Key_Delete);
   EXPECT_EQ(pane.lv_Images->count(), 0);
   EXPECT_FALSE(exists("a.bmp"));
+}
+
+TEST_F(ImagePaneTest, ASecondDelKeyAfterADeleteAsksNothing) {
+  pane.resize(400, 400);
+  pane.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&pane));
+  addBmp("a.bmp");
+  select(addBmp("b.bmp"));
+  addBmp("c.bmp");
+  pane.lv_Images->setFocus();
+  QTest::keyClick(pane.lv_Images, Qt::Key_Delete);
+  QTest::keyClick(pane.lv_Images, Qt::Key_Delete);
+  EXPECT_EQ(MessageBoxSeam::shown().size(), 1);
+  EXPECT_FALSE(exists("b.bmp"));
+  EXPECT_TRUE(exists("a.bmp"));
+  EXPECT_TRUE(exists("c.bmp"));
+  EXPECT_EQ(pane.lv_Images->count(), 2);
 }
 
 TEST_F(ImagePaneTest, ActionsUseTheFolderTheFieldNamesNow) {

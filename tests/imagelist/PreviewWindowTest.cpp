@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -71,7 +73,7 @@ TEST(PreviewWindow, SizeSetAndClosedComesBackInTheNextWindow) {
   {
     Tfrm_Preview viewer;
     viewer.show();
-    viewer.setOuterSize(640, 720);
+    viewer.setOuterSize(640, 560);
     viewer.close();
     EXPECT_FALSE(viewer.isVisible());
   }
@@ -80,11 +82,11 @@ TEST(PreviewWindow, SizeSetAndClosedComesBackInTheNextWindow) {
   EXPECT_TRUE(QFileInfo(file).isFile()) << file.toStdString();
   QSettings stored(file, QSettings::NativeFormat);
   EXPECT_EQ(stored.value("PWidth").toInt(), 640);
-  EXPECT_EQ(stored.value("PHeight").toInt(), 720);
+  EXPECT_EQ(stored.value("PHeight").toInt(), 560);
 
   Tfrm_Preview next;
   next.show();
-  EXPECT_EQ(next.frameGeometry().size(), QSize(640, 720));
+  EXPECT_EQ(next.frameGeometry().size(), QSize(640, 560));
   next.close();
 }
 
@@ -99,6 +101,25 @@ TEST(PreviewWindow, AMissingValueKeepsThatDimension) {
   EXPECT_EQ(viewer.frameGeometry().width(), 500);
   EXPECT_EQ(viewer.height(), 551);
   viewer.close();
+}
+
+// A stored size beyond the screen: the viewer opens no larger than the
+// screen's free area, at once and without a picture the size of the stored one.
+TEST(PreviewWindow, SizeBeyondTheScreenIsFittedToIt) {
+  const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+  for (const int stored : {40000, 2147483647}) {
+    forgetStoredSize();
+    {
+      platform::RegistryKey key;
+      key.writeInteger(QStringLiteral("PWidth"), stored);
+      key.writeInteger(QStringLiteral("PHeight"), stored);
+    }
+    Tfrm_Preview viewer;
+    viewer.show();
+    EXPECT_EQ(viewer.frameGeometry().size(), screen) << stored;
+    EXPECT_LE(viewer.Image->width(), screen.width());
+    viewer.close();
+  }
 }
 
 TEST(PreviewImageControl, DrawsFromTheTopLeftCornerAndNothingWhenEmpty) {

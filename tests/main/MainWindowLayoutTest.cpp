@@ -13,13 +13,19 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QStandardPaths>
+#include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 namespace {
@@ -150,6 +156,45 @@ TEST_F(MainWindowLayout, StatusBarHasFourPanelsAndStartsEmpty) {
   EXPECT_EQ(w.JobKind, jkNone);
   EXPECT_EQ(w.CurrentResolution, 0);
   EXPECT_FALSE(w.UseFeeder);
+}
+
+// The two command buttons keep their designed 80 x 30 and show the whole
+// caption beside the icon with the fonts this system has, not "Pre...".
+TEST_F(MainWindowLayout, CommandButtonsShowTheirWholeCaption) {
+  EXPECT_EQ(w.ToolButtonPreview->text(), QStringLiteral("Preview   "));
+  for (QToolButton* button : {w.ToolButtonPreview, w.ToolButtonScan}) {
+    EXPECT_EQ(button->size(), QSize(80, 30)) << button->objectName().toStdString();
+    EXPECT_LE(button->sizeHint().width(), button->width())
+        << button->objectName().toStdString() << " needs " << button->sizeHint().width()
+        << " pixels for its caption in " << QFontInfo(button->font()).family().toStdString();
+    EXPECT_GE(QFontInfo(button->font()).pixelSize(), 8) << button->objectName().toStdString();
+  }
+}
+
+// A right click on the status bar, its dock or the menu bar opens no menu
+// through which the status bar could be hidden; it stays shown.
+TEST_F(MainWindowLayout, NoContextMenuHidesTheStatusBar) {
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  QWidget* const targets[] = {w.sb_Main, w.sb_Main->parentWidget(), w.menuBar(), w.centralWidget()};
+  for (QWidget* target : targets) {
+    QStringList offered;
+    QTimer::singleShot(300, [&] {
+      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        offered << entriesOf(menu);
+        for (QAction* action : menu->actions())
+          if (action->isCheckable() && action->isChecked() && action->isVisible()) action->trigger();
+        menu->close();
+      }
+    });
+    const QPoint at(5, 5);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+    QApplication::sendEvent(target, &event);
+    QTest::qWait(400);
+    EXPECT_TRUE(offered.isEmpty()) << target->objectName().toStdString() << " offers "
+                                   << offered.join(',').toStdString();
+    EXPECT_TRUE(w.sb_Main->isVisible()) << "after a right click on " << target->objectName().toStdString();
+  }
 }
 
 }  // namespace

@@ -62,6 +62,31 @@ TEST(Thumbnail, UprightPageBetweenWhiteBars) {
   }
 }
 
+// On a scaled screen the thumbnail has the screen's pixels: the same page in
+// the same place of a 100 x 75 cell, with ratio times the pixels each way.
+TEST(Thumbnail, OnAScaledScreenTheCellHoldsTheScreensPixels) {
+  QImage page(300, 400, QImage::Format_RGB32);
+  page.fill(qRgb(0, 0, 160));
+  const QString path = writePage(page, "scaled.bmp");
+  struct Case {
+    qreal ratio;
+    QSize pixels;
+    int firstBlue, lastBlue;  // the 56-pixel picture from x = 22, in device pixels
+  };
+  const Case cases[] = {{1.0, {100, 75}, 22, 77}, {1.5, {150, 113}, 33, 116}, {2.0, {200, 150}, 44, 155}};
+  for (const Case& c : cases) {
+    const QImage cell = makeThumbnailImage(path, 300, 400, c.ratio);
+    EXPECT_EQ(cell.size(), c.pixels) << c.ratio;
+    EXPECT_EQ(cell.devicePixelRatio(), c.ratio);
+    EXPECT_EQ(cell.deviceIndependentSize().toSize(), QSize(100, 75)) << c.ratio;
+    const int y = c.pixels.height() / 2;
+    EXPECT_EQ(cell.pixel(c.firstBlue - 1, y), qRgb(255, 255, 255)) << c.ratio;
+    EXPECT_EQ(cell.pixel(c.firstBlue, y), qRgb(0, 0, 160)) << c.ratio;
+    EXPECT_EQ(cell.pixel(c.lastBlue, y), qRgb(0, 0, 160)) << c.ratio;
+    EXPECT_EQ(cell.pixel(c.lastBlue + 1, y), qRgb(255, 255, 255)) << c.ratio;
+  }
+}
+
 TEST(Thumbnail, LyingPageNarrowerThanTheCellIsCutNotBarred) {
   // Top half red, bottom half green: rows 7.. of the 90-row picture show.
   QImage page(1100, 1000, QImage::Format_RGB32);

@@ -151,6 +151,22 @@ TEST_F(PaintedRulers, LabelsAreDrawnInTheirCells) {
   EXPECT_TRUE(covered);
 }
 
+TEST_F(PaintedRulers, ALabelNeverHidesALaterStepsMark) {
+  // Each step draws its mark, then its label: a label may cover the marks of
+  // earlier steps and its own, never the next one. On the metric top ruler the
+  // two-digit labels reach past the long mark after them, which shows whole.
+  for (const double scale : {20.78, 23.6, 27.0}) {
+    pane.drawRulers(scale, 2);
+    const QImage& top = pane.topRuler()->bitmap();
+    for (const Mark& mark : ruler_marks::rulerMarks(277, scale, 2, Side::Top).marks) {
+      if (!mark.isLong || mark.position >= 277) continue;
+      for (int y = 1; y <= 14; ++y)
+        EXPECT_TRUE(isBlack(top, mark.position, y)) << "scale " << scale << ", long mark at " << mark.position
+                                                    << " hidden at row " << y;
+    }
+  }
+}
+
 TEST_F(PaintedRulers, AnUnknownUnitClearsBothRulersAndKeepsTheCaption) {
   pane.drawRulers(20.78, 6);
   EXPECT_EQ(pane.spacer()->text(), QString());  // empty at start, still empty

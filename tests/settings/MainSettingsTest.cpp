@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QWidget>
 
@@ -105,13 +107,14 @@ TEST_F(MainSettingsTest, ChoicesAreSavedAlwaysButComeBackOnlyWithSave) {
     main.destination.setText(QStringLiteral("/tmp/scans"));
     main.adf.setChecked(true);
     main.duplex.setChecked(true);
-    main.window.resize(1000, 700);
+    // Within the test screen (800 x 600): larger sizes are fitted to it.
+    main.window.resize(795, 590);
     SaveSettings(main.controls());
   }
   const std::pair<const char*, const char*> onDisk[] = {
       {"Scanner", "1"}, {"Mode", "0"}, {"Resolution", "9"}, {"Size", "0"}, {"Format", "2"},
       {"FileName", "receipt"}, {"Destination", "/tmp/scans"}, {"ADF", "1"}, {"Duplex", "1"},
-      {"WWidth", "1000"}, {"WHeight", "700"}};
+      {"WWidth", "795"}, {"WHeight", "590"}};
   for (const auto& [name, value] : onDisk)
     EXPECT_EQ(storedOnDisk(QString::fromLatin1(name)), QString::fromLatin1(value)) << name;
   EXPECT_FALSE(storedOnDisk(QStringLiteral("Save")).has_value());
@@ -120,7 +123,7 @@ TEST_F(MainSettingsTest, ChoicesAreSavedAlwaysButComeBackOnlyWithSave) {
   FakeMainWindow without;
   load(without);
   expectDefaults(without);
-  EXPECT_EQ(without.window.size(), QSize(1000, 700));
+  EXPECT_EQ(without.window.size(), QSize(795, 590));
 
   store({{"Save", 1}});
   FakeMainWindow with;
@@ -260,15 +263,40 @@ TEST(DisplayUnitsFromStored, IsOneMoreWithoutOverflow) {
 }
 
 TEST_F(MainSettingsTest, WindowSizeKeepsTheMinimumAndEachSideOnItsOwn) {
-  store({{"WWidth", 300}, {"WHeight", 900}});
+  store({{"WWidth", 300}, {"WHeight", 590}});
   FakeMainWindow main;
   load(main);
-  EXPECT_EQ(main.window.size(), QSize(790, 900));
+  EXPECT_EQ(main.window.size(), QSize(790, 590));
 
-  writeStoreBytes("[General]\nWHeight=640\n");
+  writeStoreBytes("[General]\nWHeight=580\n");
   FakeMainWindow heightOnly;
   load(heightOnly);
-  EXPECT_EQ(heightOnly.window.size(), QSize(790, 640));
+  EXPECT_EQ(heightOnly.window.size(), QSize(790, 580));
+}
+
+// A stored size larger than the screen comes back no larger than the screen's
+// free area (and so is saved again no larger); the window's minimum still holds.
+TEST_F(MainSettingsTest, WindowSizeBeyondTheScreenIsFittedToIt) {
+  const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+  ASSERT_LT(screen.width(), 40000);
+  struct Case {
+    int width, height;
+    QSize expected;
+  };
+  const Case cases[] = {
+      {40000, 40000, screen},
+      {INT_MAX, INT_MAX, screen},
+      {40000, 580, {screen.width(), 580}},
+      {INT_MIN, INT_MIN, {790, 570}},
+  };
+  for (const Case& c : cases) {
+    store({{"WWidth", c.width}, {"WHeight", c.height}});
+    FakeMainWindow main;
+    load(main);
+    EXPECT_EQ(main.window.size(), c.expected) << c.width << " x " << c.height;
+    SaveSettings(main.controls());
+    EXPECT_EQ(storedOnDisk(QStringLiteral("WWidth")), QString::number(c.expected.width()));
+  }
 }
 
 // A damaged store: everything unusable keeps its default, nothing crashes,

@@ -8,6 +8,8 @@ sane=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export HOME=$work XDG_CONFIG_HOME=$work/config TEMP=$work/temp SANE_CONFIG_DIR=$sane
+# The program must come up on the X server, whatever platform a user exported.
+unset QT_QPA_PLATFORM
 mkdir -p "$XDG_CONFIG_HOME" "$TEMP"
 command -v xvfb-run >/dev/null || { echo "xvfb-run is not installed"; exit 1; }
 command -v xdotool >/dev/null || { echo "xdotool is not installed"; exit 1; }
