@@ -14,7 +14,7 @@ packages=(
   file xvfb xauth xdotool x11-apps x11-utils openbox imagemagick locales
   desktop-file-utils appstream
   dpkg-dev lintian
-  fonts-dejavu-core
+  fonts-dejavu-core fonts-dejavu-extra
 )
 
 "$here/tools/install-packages.sh" "${packages[@]}"
