@@ -32,7 +32,8 @@ TEST(Saned, NetworkScannerListsAndScansInEveryMode) {
   ControlJob job;
   ASSERT_NE(job.control->StartDevice(), 0);
   ASSERT_EQ(job.control->sourceCount(), 2);
-  EXPECT_EQ(job.control->GetSourceProductName(0), QStringLiteral("Noname frontend-tester"));
+  // Two devices of one model: each shows the network name that tells it apart.
+  EXPECT_EQ(job.control->GetSourceProductName(0), QStringLiteral("Noname frontend-tester (net:127.0.0.1:test:0)"));
   struct Row {
     int pixelType;
     QImage::Format format;
