@@ -381,13 +381,19 @@ TEST_F(SaneJob, NetworkServerDyingMidPageEndsTheJobInRedAndTheNextJobWorks) {
 
   w->cmb_Resolution->setCurrentIndex(w->cmb_Resolution->findText(QStringLiteral("300")));
   w->Scan1Click();
-  ASSERT_TRUE(waitUntil([&] { return w->sb_Main->progressBar()->value() > 0; }));
+  // In the page's transfer: the bar still holds the last job's end until the
+  // new page moves it. (libsane-net itself crashes when its server dies
+  // inside sane_start, before any data.)
+  ASSERT_TRUE(waitUntil([&] {
+    const int value = w->sb_Main->progressBar()->value();
+    return value > 0 && value < 100;
+  }));
   server->killAll();
   ASSERT_TRUE(waitForJobEnd(std::chrono::seconds(30)));
   EXPECT_TRUE(w->StatusIsError());
   // A sentence, not the number the net backend makes up once its server is gone.
   EXPECT_TRUE(w->StatusText().startsWith(QStringLiteral("The scanner"))) << w->StatusText().toStdString();
-  EXPECT_FALSE(w->StatusText().contains(QRegularExpression(QStringLiteral("\\d")))) << w->StatusText().toStdString();
+  EXPECT_FALSE(w->StatusText().contains(QRegularExpression(QStringLiteral("\\d{4,}")))) << w->StatusText().toStdString();
   EXPECT_EQ(listed(), 1);
   EXPECT_EQ(filesIn(destination).size(), 1);
 
