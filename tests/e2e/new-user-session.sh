@@ -86,8 +86,8 @@ xvfb_pid=$!
 wait_for 10 '[ -s "$work/display" ]' || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
 export DISPLAY=":$(head -n1 "$work/display")"
 
-# Window ids by title. Qt adds " — Brevalto Pro" to the titles of the other
-# windows on X11.
+# Window ids by title. Every title is exactly its window's caption, with
+# nothing of the program's name added.
 window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1; }
 gone() { [ -z "$(window "$1")" ]; }
 
@@ -239,7 +239,7 @@ shot "$step"
 
 step=06-scan
 click $(at $scan_button)
-wait_for 10 '[ -n "$(window "^Destination directory")" ]' || fail "no question about creating $dest"
+wait_for 10 '[ -n "$(window "^Destination directory$")" ]' || fail "no question about creating $dest"
 shot "$step-question"
 xdotool key Return  # Yes
 wait_for 20 '[ "$(count "$dest" "letter_*.jpg")" -eq 1 ]' || fail "no letter_*.jpg in $dest: $(ls -A "$dest" 2>&1)"
@@ -257,7 +257,7 @@ shot "$step"
 
 step=07-viewer
 xdotool mousemove --sync $(at $list_first) click --repeat 2 --delay 80 1
-wait_for 10 '[ -n "$(window "^Previewing\.\.\. letter_.*\.jpg")" ]' || fail "a double click on the page did not open the viewer"
+wait_for 10 '[ -n "$(window "^Previewing\.\.\. letter_.*\.jpg$")" ]' || fail "a double click on the page did not open the viewer"
 sleep 0.3
 shot "$step"
 xdotool key Escape
@@ -290,7 +290,7 @@ step=10-delete
 click $second
 sleep 0.2
 xdotool key Delete
-wait_for 5 '[ -n "$(window "^Image deleting")" ]' || fail "Del did not ask whether to delete the page"
+wait_for 5 '[ -n "$(window "^Image deleting$")" ]' || fail "Del did not ask whether to delete the page"
 shot "$step"
 xdotool key Return  # Yes
 wait_for 5 '[ ! -e "$page2" ]' || fail "Del and Yes did not delete $page2"
@@ -299,8 +299,8 @@ wait_for 5 '[ ! -e "$page2" ]' || fail "Del and Yes did not delete $page2"
 step=11-preferences
 focus_main
 menu_click $settings_menu $preferences_item
-wait_for 5 '[ -n "$(window "^Settings")" ]' || fail "Settings > Preferences... did not open the dialog"
-dialog=$(window "^Settings")
+wait_for 5 '[ -n "$(window "^Settings$")" ]' || fail "Settings > Preferences... did not open the dialog"
+dialog=$(window "^Settings$")
 eval "$(xdotool getwindowgeometry --shell "$dialog")"
 pick $((X + ${units_combo% *})) $((Y + ${units_combo#* })) "(mm"
 click $((X + ${save_box% *})) $((Y + ${save_box#* }))
@@ -315,8 +315,8 @@ step=12-preferences-esc
 # Alt+S, P opens it again; a change left with Esc is forgotten.
 focus_main
 keys_menu alt+s p
-wait_for 5 '[ -n "$(window "^Settings")" ]' || fail "Alt+S, P did not open the dialog"
-dialog=$(window "^Settings")
+wait_for 5 '[ -n "$(window "^Settings$")" ]' || fail "Alt+S, P did not open the dialog"
+dialog=$(window "^Settings$")
 eval "$(xdotool getwindowgeometry --shell "$dialog")"
 pick $((X + ${units_combo% *})) $((Y + ${units_combo#* })) "(in"
 shot "$step"
