@@ -21,83 +21,18 @@ set -uo pipefail
 exe=$1
 shots=$2
 
-for tool in Xvfb xdotool import file; do
-  command -v "$tool" >/dev/null || { echo "FAILED: $tool is not installed (see tools/setup.sh)"; exit 1; }
-done
+command -v file >/dev/null || { echo "FAILED: file is not installed (see tools/setup.sh)"; exit 1; }
 
-work=$(mktemp -d)
-rm -rf "$shots"
-mkdir -p "$shots"
-export HOME=$work XDG_CONFIG_HOME=$work/config TEMP=$work/temp SANE_CONFIG_DIR=$work/sane
-# The program must come up on the X server, whatever platform a user exported.
-unset QT_QPA_PLATFORM
-mkdir -p "$XDG_CONFIG_HOME" "$TEMP" "$SANE_CONFIG_DIR"
-conf="$XDG_CONFIG_HOME/Quellmark/Brevalto Pro.conf"
+# The shared X session: a private display, a new user's folders, SANE's
+# virtual scanner with its colour bars; here without a window manager.
+. "$(dirname "$0")/../screen/screen-lib.sh"
+start_display none
+
 dest="$work/Scans/June"  # its parent exists, the folder itself not yet
 mkdir -p "$work/Scans"
 
-# The virtual scanner with its colour bars instead of a black sheet, so that a
-# page and the screenshots show something.
-echo test >"$SANE_CONFIG_DIR/dll.conf"
-echo 'test-picture "Color pattern"' >"$SANE_CONFIG_DIR/test.conf"
-
-xvfb_pid="" app_pid="" step="set-up"
-cleanup() {
-  [ -n "$app_pid" ] && kill -9 "$app_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
+# The window's part of the screen only.
 shot() { import -window root -crop 800x600+0+0 +repage "$shots/$1.png" 2>/dev/null; }
-
-fail() {
-  echo "FAILED at step '$step': $*"
-  shot "FAILED-$step"
-  echo "--- program output"
-  cat "$work/app.log" 2>/dev/null
-  echo "--- preferences"
-  cat "$conf" 2>/dev/null
-  echo "--- display server (${DISPLAY:-none}, $(kill -0 "$xvfb_pid" 2>/dev/null && echo running || echo "not running"))"
-  cat "$work/xvfb.log" 2>/dev/null
-  echo "--- screenshots in $shots"
-  exit 1
-}
-
-# Polls a condition (a shell command) for up to $1 seconds.
-wait_for() {
-  local seconds=$1
-  shift
-  local tries=$((seconds * 10))
-  for ((i = 0; i < tries; i++)); do
-    eval "$@" >/dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-# A private display: Xvfb picks a free number itself and writes it down.
-# -noreset: by default the server resets whenever its last client leaves,
-# which every short xdotool call here does, and a client that connects during
-# such a reset is dropped; the program's second start was once lost that way.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-wait_for 10 '[ -s "$work/display" ]' || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n1 "$work/display")"
-
-# Window ids by title. Every title is exactly its window's caption, with
-# nothing of the program's name added.
-window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1; }
-gone() { [ -z "$(window "$1")" ]; }
-
-# The colour of one screen pixel, as #RRGGBB.
-pixel() { import -window root -crop "1x1+$1+$2" txt:- 2>/dev/null | grep -o '#[0-9A-Fa-f]\{6\}' | head -n1; }
-
-click() { xdotool mousemove --sync "$1" "$2" click 1; }
-
-# The program's visible windows; an open drop-down list or menu is one more.
-open_windows() { xdotool search --onlyvisible --classname '^brevalto-pro$' 2>/dev/null | grep -c .; }
 
 # Opens a drop-down list with a click, types the start of an item as a user
 # picking with the keyboard would, and takes it with Enter.
@@ -124,15 +59,6 @@ menu_click() {
 # a dialog closes; a desktop would.
 focus_main() { xdotool windowfocus --sync "$main" 2>/dev/null; sleep 0.1; }
 
-# Opens a menu by its Alt key and picks an item by its letter.
-keys_menu() {
-  local before
-  before=$(open_windows)
-  xdotool key "$1"
-  wait_for 5 '[ "$(open_windows)" -gt "$before" ]' || fail "$1 opened no menu"
-  xdotool key "$2"
-}
-
 # The files of a folder matching a pattern, one a line.
 files() { find "$1" -maxdepth 1 -type f -name "$2" -printf '%f\n' 2>/dev/null | sort; }
 count() { files "$1" "$2" | grep -c .; }
@@ -146,7 +72,6 @@ jpeg_done() {
 }
 jpeg_size() { file -b "$1" | grep -o ', [0-9]*x[0-9]*,' | tr -d ', '; }
 
-stored() { sed -n "s/^$1=//p" "$conf" 2>/dev/null; }
 expect_stored() {
   local got
   got=$(stored "$1")
@@ -155,6 +80,7 @@ expect_stored() {
 
 near() { local d=$(($1 - $2)); [ ${d#-} -le "$3" ]; }
 
+# Without a window manager the client sits where xdotool says.
 start_program() {
   "$exe" >>"$work/app.log" 2>&1 &
   app_pid=$!
@@ -167,20 +93,9 @@ start_program() {
   sleep 0.3
 }
 
-end_program() {
-  focus_main
-  keys_menu alt+f x
-  wait_for 10 '! kill -0 $app_pid' || fail "File > Exit (Alt+F, X) did not end the program"
-  wait "$app_pid"
-  local status=$?
-  app_pid=""
-  [ "$status" -eq 0 ] || fail "the program ended with exit code $status"
-}
-
 # Positions in the main window, from its layout: the left column is 253 pixels
 # wide, the middle one 344; inside the "Preview" group the pane (279 x 422)
-# starts after the left ruler and below the top ruler.
-at() { echo $((wx + $1)) $((wy + $2)); }
+# starts after the left ruler and below the top ruler (at() takes them).
 size_combo=$(echo 160 209) resolution_combo=$(echo 160 181) format_combo=$(echo 160 305)
 file_name_field=$(echo 150 277) destination_field=$(echo 140 333)
 preview_button=$(echo 38 381) scan_button=$(echo 120 381)

@@ -1,15 +1,16 @@
-# Shared by the screen tests: the real brevalto-pro on a private Xvfb display,
-# with or without a reparenting window manager (openbox), judged by what the
-# screen and the window manager show: screenshot pixels, window titles as the
-# window manager reads them, outer window sizes, files.
+# The X session the tests of the real brevalto-pro share: a private Xvfb
+# display, with or without a reparenting window manager (openbox), and the
+# means to judge what the screen and the window manager show: screenshot
+# pixels, window titles as the window manager reads them, outer window sizes,
+# files.
 #
 # A test sources this file after setting:
 #   exe     the brevalto-pro executable
-#   shots   a folder for screenshots (emptied)
+#   shots   a folder for screenshots (emptied); unset: no screenshots
 # and calls start_display [openbox|none] before anything else.
 set -uo pipefail
 
-for tool in Xvfb xdotool xprop xwininfo import openbox; do
+for tool in Xvfb xdotool xprop xwininfo import; do
   command -v "$tool" >/dev/null || { echo "FAILED: $tool is not installed (see tools/setup.sh)"; exit 1; }
 done
 
@@ -17,13 +18,17 @@ done
 unset QT_QPA_PLATFORM QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_AUTO_SCREEN_SCALE_FACTOR
 
 work=$(mktemp -d)
-rm -rf "$shots"
-mkdir -p "$shots"
+shots=${shots:-}
+if [ -n "$shots" ]; then
+  rm -rf "$shots"
+  mkdir -p "$shots"
+fi
 export HOME=$work XDG_CONFIG_HOME=$work/config TEMP=$work/temp SANE_CONFIG_DIR=$work/sane
 mkdir -p "$XDG_CONFIG_HOME/Quellmark" "$TEMP" "$SANE_CONFIG_DIR"
 conf="$XDG_CONFIG_HOME/Quellmark/Brevalto Pro.conf"
 
-# SANE's virtual scanner with its colour bars.
+# SANE's virtual scanner with its colour bars instead of a black sheet, so
+# that a page and the screenshots show something.
 echo test >"$SANE_CONFIG_DIR/dll.conf"
 echo 'test-picture "Color pattern"' >"$SANE_CONFIG_DIR/test.conf"
 
@@ -37,7 +42,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-shot() { import -window root "$shots/$1.png" 2>/dev/null; }
+shot() { [ -z "$shots" ] || import -window root "$shots/$1.png" 2>/dev/null; }
 
 fail() {
   echo "FAILED at step '$step': $*"
@@ -46,9 +51,13 @@ fail() {
   cat "$work/app.log" 2>/dev/null
   echo "--- preferences"
   cat "$conf" 2>/dev/null
-  echo "--- window manager"
-  cat "$work/wm.log" 2>/dev/null
-  echo "--- screenshots in $shots"
+  echo "--- display server (${DISPLAY:-none}, $(kill -0 "$xvfb_pid" 2>/dev/null && echo running || echo "not running"))"
+  cat "$work/xvfb.log" 2>/dev/null
+  if [ -n "$wm_pid" ]; then
+    echo "--- window manager"
+    cat "$work/wm.log" 2>/dev/null
+  fi
+  [ -z "$shots" ] || echo "--- screenshots in $shots"
   exit 1
 }
 
@@ -65,10 +74,16 @@ wait_for() {
 }
 
 # A private display (1280 x 1024 unless $2 says otherwise), and a
-# reparenting window manager on it unless "none" is asked for. -noreset: the
-# server would otherwise reset whenever a short xdotool call leaves as its
-# last client.
+# reparenting window manager on it unless "none" is asked for. Xvfb picks a
+# free display number itself and writes it down. -noreset: by default the
+# server resets whenever its last client leaves, which every short xdotool
+# call here does, and a client that connects during such a reset is dropped;
+# the program's second start was once lost that way.
 start_display() {
+  if [ "${1:-openbox}" = openbox ] && ! command -v openbox >/dev/null; then
+    echo "FAILED: openbox is not installed (see tools/setup.sh)"
+    exit 1
+  fi
   Xvfb -displayfd 3 -screen 0 "${2:-1280x1024}x24" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
   xvfb_pid=$!
   wait_for 10 '[ -s "$work/display" ]' || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
