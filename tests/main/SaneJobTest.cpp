@@ -53,6 +53,19 @@ class SaneJob : public SaneWindowTest {
     platform::ClockSeam::reset();
   }
   static QString temp() { return qEnvironmentVariable("TEMP"); }
+  static QString saneFile(const char* name) {
+    return qEnvironmentVariable("SANE_CONFIG_DIR") + QLatin1Char('/') + QLatin1String(name);
+  }
+
+  // The second of the test backend's two devices chosen and scanned from
+  // once: the list that every later job must keep to.
+  void scanOnceFromTheSecondDevice() {
+    start();
+    w->cmb_Sources->setCurrentIndex(1);
+    w->Scan1Click();
+    ASSERT_TRUE(waitForJobEnd());
+    ASSERT_EQ(w->StatusText(), QStringLiteral("Ready"));
+  }
 };
 
 struct FormatCase {
@@ -156,12 +169,8 @@ TEST_F(SaneJob, TwoScannersOfOneModelAreToldApart) {
 // place: the job opens the test device the list shows, and no other.
 TEST_F(SaneJob, ABackendAddedSinceTheListDoesNotTakeTheChosenScannersPlace) {
   if (!child_process::inChild({.testConf = {QStringLiteral("number_of_devices 2")}})) return;
-  start();
-  w->cmb_Sources->setCurrentIndex(1);
-  w->Scan1Click();
-  ASSERT_TRUE(waitForJobEnd());
-  ASSERT_EQ(w->StatusText(), QStringLiteral("Ready"));
-  QFile dll(qEnvironmentVariable("SANE_CONFIG_DIR") + QStringLiteral("/dll.conf"));
+  ASSERT_NO_FATAL_FAILURE(scanOnceFromTheSecondDevice());
+  QFile dll(saneFile("dll.conf"));
   ASSERT_TRUE(dll.open(QIODevice::Append | QIODevice::Text));
   dll.write("pnm\n");
   dll.close();
@@ -181,12 +190,8 @@ TEST_F(SaneJob, ABackendAddedSinceTheListDoesNotTakeTheChosenScannersPlace) {
 // and opens no other device; the one still there works.
 TEST_F(SaneJob, AScannerGoneSinceTheListEndsTheJobInRed) {
   if (!child_process::inChild({.testConf = {QStringLiteral("number_of_devices 2")}})) return;
-  start();
-  w->cmb_Sources->setCurrentIndex(1);
-  w->Scan1Click();
-  ASSERT_TRUE(waitForJobEnd());
-  ASSERT_EQ(w->StatusText(), QStringLiteral("Ready"));
-  QFile conf(qEnvironmentVariable("SANE_CONFIG_DIR") + QStringLiteral("/test.conf"));
+  ASSERT_NO_FATAL_FAILURE(scanOnceFromTheSecondDevice());
+  QFile conf(saneFile("test.conf"));
   ASSERT_TRUE(conf.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text));
   conf.write("number_of_devices 1\n");
   conf.close();

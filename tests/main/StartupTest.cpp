@@ -95,6 +95,24 @@ class SlowListing : public ::testing::Test {
     return std::max(longest, clock.elapsed() - last);
   }
 
+  // A close isn't input that waits: sent 300 ms into a Preview that waits
+  // for a listing, it comes in while the job still runs. The job then ends
+  // on the hidden window, the window goes cleanly after, and the stored
+  // scanner is `storedScanner`.
+  void closeWhileAPreviewWaits(int storedScanner) {
+    bool closedDuringTheJob = false;
+    QTimer::singleShot(300, w, [&] {
+      closedDuringTheJob = !idle();
+      w->close();
+    });
+    w->ToolButtonPreviewClick();
+    EXPECT_TRUE(closedDuringTheJob);
+    ASSERT_TRUE(waitUntil([&] { return idle(); }, std::chrono::milliseconds(10000)));
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_EQ(platform::RegistryKey().readInteger(QStringLiteral("Scanner")), storedScanner);
+    windows = ProgramWindows();
+  }
+
   QStringList statusesSeen;
 
   ScriptedDriver* script = nullptr;
@@ -188,29 +206,15 @@ TEST_F(SlowListing, AScannerGoneSinceTheListEndsTheJobInRedAndOpensNothing) {
   EXPECT_FALSE(script->log().contains(QStringLiteral("Acquire()")));
 }
 
-// A close isn't input that waits: it comes in while a job started before
-// the list was there waits for it. The job then ends on the hidden window,
-// and the window goes cleanly after.
+// A close while a job started before the list was there waits for it.
 TEST_F(SlowListing, ClosingWhileAJobWaitsForTheListLetsTheJobEnd) {
   storeScanner(2);
   show();
   ASSERT_FALSE(ready());
-  bool closedDuringTheJob = false;
-  QTimer::singleShot(300, w, [&] {
-    closedDuringTheJob = !idle();
-    w->close();
-  });
-  w->ToolButtonPreviewClick();
-  EXPECT_TRUE(closedDuringTheJob);
-  ASSERT_TRUE(waitUntil([&] { return idle(); }, std::chrono::milliseconds(10000)));
-  EXPECT_FALSE(w->isVisible());
-  EXPECT_EQ(platform::RegistryKey().readInteger(QStringLiteral("Scanner")), 2);
-  windows = ProgramWindows();
+  closeWhileAPreviewWaits(2);
 }
 
-// A close isn't input that waits: it comes in while the job waits for the
-// listing that opening the list started. The job then ends on the hidden
-// window, and the window goes cleanly after.
+// A close while the job waits for the listing that opening the list started.
 TEST_F(SlowListing, ClosingWhileAJobWaitsForARefreshSavesAndLetsTheJobEnd) {
   show();
   ASSERT_TRUE(waitUntil([&] { return ready(); }, std::chrono::milliseconds(10000)));
@@ -218,17 +222,7 @@ TEST_F(SlowListing, ClosingWhileAJobWaitsForARefreshSavesAndLetsTheJobEnd) {
   w->cmb_Sources->showPopup();
   w->cmb_Sources->hidePopup();
   ASSERT_TRUE(w->VintaSoftTwain->refreshingSources());
-  bool closedDuringTheJob = false;
-  QTimer::singleShot(300, w, [&] {
-    closedDuringTheJob = !idle();
-    w->close();
-  });
-  w->ToolButtonPreviewClick();
-  EXPECT_TRUE(closedDuringTheJob);
-  ASSERT_TRUE(waitUntil([&] { return idle(); }, std::chrono::milliseconds(10000)));
-  EXPECT_FALSE(w->isVisible());
-  EXPECT_EQ(platform::RegistryKey().readInteger(QStringLiteral("Scanner")), 2);
-  windows = ProgramWindows();
+  closeWhileAPreviewWaits(2);
 }
 
 TEST_F(SlowListing, ScanStartedBeforeTheListWaitsAndScansFromTheStoredScanner) {
