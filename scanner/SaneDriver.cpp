@@ -194,27 +194,32 @@ class SaneDriver::Impl {
   std::atomic<bool> stalled{false};
   std::atomic<bool> cancelSent{false};
 
+  // How many options the device has, option 0 included: read when it opens
+  // and again whenever a value set rebuilds the options.
+  SANE_Int optionCount = 0;
+
   // Looked up by name at every use: a value set may rebuild the options
   // (SANE_INFO_RELOAD_OPTIONS), and no index or descriptor outlives that.
+  // Descriptors are the backend's own memory: looking through them asks
+  // the device nothing, also over the network.
   int optionIndex(const char* name) const {
     if (!handle) return -1;
-    // Reading descriptor 0 first also reloads the descriptors where a
-    // backend waits for that before it takes any option call again (the net
-    // backend does).
-    if (!sane_get_option_descriptor(handle, 0)) return -1;
-    SANE_Int count = 0;
-    if (sane_control_option(handle, 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD) return -1;
-    for (SANE_Int i = 1; i < count; ++i) {
+    for (SANE_Int i = 1; i < optionCount; ++i) {
       const SANE_Option_Descriptor* d = sane_get_option_descriptor(handle, i);
       if (d && d->name && std::strcmp(d->name, name) == 0) return SANE_OPTION_IS_ACTIVE(d->cap) ? i : -1;
     }
     return -1;
   }
-  void reloadOptions() const {
-    SANE_Int count = 0;
+  // Reads the option list again. Descriptor 0 comes first: a backend that
+  // rebuilt its options (the net backend) refuses every option call until
+  // it has been asked for it.
+  void reloadOptions() {
+    optionCount = 0;
     if (!sane_get_option_descriptor(handle, 0)) return;
+    SANE_Int count = 0;
     if (sane_control_option(handle, 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD) return;
     for (SANE_Int i = 1; i < count; ++i) sane_get_option_descriptor(handle, i);
+    optionCount = count;
   }
   const SANE_Option_Descriptor* descriptor(int index) const {
     return index < 0 ? nullptr : sane_get_option_descriptor(handle, index);
@@ -440,6 +445,7 @@ ScanStatus SaneDriver::open(const ScanDevice& device) {
                                                          .arg(shown, outcomeForSaneStatus(status, 0).status.text));
   }
   impl_->handle = handle;
+  impl_->reloadOptions();
   impl_->readBackResolution();
   return {};
 }
@@ -449,6 +455,7 @@ void SaneDriver::close() {
   endScan();
   sane_close(impl_->handle);
   impl_->handle = nullptr;
+  impl_->optionCount = 0;
 }
 
 ScanStatus SaneDriver::setMode(ScanMode mode) {
