@@ -25,6 +25,7 @@ command -v file >/dev/null || { echo "FAILED: file is not installed (see tools/s
 
 # The shared X session: a private display, a new user's folders, SANE's
 # virtual scanner with its colour bars; here without a window manager.
+# shellcheck source=tests/screen/screen-lib.sh
 . "$(dirname "$0")/../screen/screen-lib.sh"
 start_display none
 

@@ -7,6 +7,7 @@ set -uo pipefail
 exe=$1
 sane=$2
 
+# shellcheck source=tests/screen/screen-lib.sh
 . "$(dirname "$0")/../screen/screen-lib.sh"
 export SANE_CONFIG_DIR=$sane
 start_display none
